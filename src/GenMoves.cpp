@@ -1,0 +1,360 @@
+#include "GenMoves.h"
+
+#include "Bitboard.h"
+#include "Init.h"
+#include "Magic.h"
+
+// ---------------------------------------------------------------------------
+// Attack and check detection
+
+bool KingAttacked(int c) {
+    const Square k = Position.kingSquare[c];
+    const int e = c ^ 1;
+    return (PawnAttacks[c][k] & Position.pieces[e][Pawn])
+        || (KnightAttacks[k] & Position.pieces[e][Knight])
+        || (BishopAttacks(k, Position.occupied) & Position.pieces[e][BishopsQueens])
+        || (RookAttacks(k, Position.occupied) & Position.pieces[e][RooksQueens]);
+}
+
+// The defending king is lifted off the board so that it cannot step back along a checking line
+Bitboard AttackedSquares(int c) {
+    const int o = c ^ 1;
+    const Bitboard occupancy = Position.occupied & ClearMask[Position.kingSquare[o]];
+    const Bitboard pawns = Position.pieces[c][Pawn];
+    Bitboard attacked = PawnCapturesLeft(c, pawns) | PawnCapturesRight(c, pawns);
+    for (Bitboard b = Position.pieces[c][Knight]; b;)
+        attacked |= KnightAttacks[PopLowest(b)];
+    for (Bitboard b = Position.pieces[c][BishopsQueens]; b;)
+        attacked |= BishopAttacks(PopLowest(b), occupancy);
+    for (Bitboard b = Position.pieces[c][RooksQueens]; b;)
+        attacked |= RookAttacks(PopLowest(b), occupancy);
+    return attacked | KingAttacks[Position.kingSquare[c]];
+}
+
+// Pieces of colour p that alone stand between the king of k and an enemy slider
+Bitboard PinnedPieces(int k, int p) {
+    const Square king = Position.kingSquare[k];
+    const Bitboard diagonal = Position.pieces[k ^ 1][BishopsQueens];
+    const Bitboard straight = Position.pieces[k ^ 1][RooksQueens];
+    if (!(BishopRays[king] & diagonal) && !(RookRays[king] & straight))
+        return 0;
+    Bitboard result = 0;
+    const Bitboard bishopView = BishopAttacks(king, Position.occupied);
+    for (Bitboard b = bishopView & Position.pieces[p][AllPieces]; b;) {
+        Square x = PopLowest(b);
+        if (BishopAttacks(king, Position.occupied & ClearMask[x]) & ~bishopView & diagonal)
+            result |= SetMask[x];
+    }
+    const Bitboard rookView = RookAttacks(king, Position.occupied);
+    for (Bitboard b = rookView & Position.pieces[p][AllPieces]; b;) {
+        Square x = PopLowest(b);
+        if (RookAttacks(king, Position.occupied & ClearMask[x]) & ~rookView & straight)
+            result |= SetMask[x];
+    }
+    return result;
+}
+
+Bitboard EvasionMask() {
+    const int us = Position.sideToMove, e = us ^ 1;
+    const Square king = Position.kingSquare[us];
+    Bitboard mask = (PawnAttacks[us][king] & Position.pieces[e][Pawn]) | (KnightAttacks[king] & Position.pieces[e][Knight]);
+    Bitboard sliders = (BishopAttacks(king, Position.occupied) & Position.pieces[e][BishopsQueens])
+                     | (RookAttacks(king, Position.occupied) & Position.pieces[e][RooksQueens]);
+    while (sliders)
+        mask |= Segment[king][PopLowest(sliders)];
+    return mask;
+}
+
+Bitboard Checkers() {
+    const int us = Position.sideToMove, e = us ^ 1;
+    const Square king = Position.kingSquare[us];
+    return (PawnAttacks[us][king] & Position.pieces[e][Pawn]) | (KnightAttacks[king] & Position.pieces[e][Knight])
+         | (BishopAttacks(king, Position.occupied) & Position.pieces[e][BishopsQueens])
+         | (RookAttacks(king, Position.occupied) & Position.pieces[e][RooksQueens]);
+}
+
+void FillCheckContext(GenContext& context) {
+    const int us = Position.sideToMove, e = us ^ 1;
+    const Square enemyKing = Position.kingSquare[e];
+    context.checkBishopLines = BishopAttacks(enemyKing, Position.occupied);
+    context.checkRookLines = RookAttacks(enemyKing, Position.occupied);
+    context.pinned = PinnedPieces(us, us);
+    context.discoverers = PinnedPieces(e, us);
+}
+
+bool GivesCheck(Move m, const GenContext& context) {
+    const int us = Position.sideToMove;
+    const Square enemyKing = Position.kingSquare[us ^ 1];
+    const Square from = MoveFrom(m), to = MoveTo(m);
+    const Bitboard king = SetMask[enemyKing];
+    const bool discovers = context.discoverers & SetMask[from];
+    // a pawn or king may stay on the line it screened
+    const bool leavesLine = discovers && !(RayThrough[enemyKing][from] & SetMask[to]);
+
+    switch (MovePiece(m)) {
+    case Pawn: {
+        const int promotion = MovePromotion(m);
+        if (!promotion && (PawnAttacks[us][to] & king))
+            return true;
+        if (leavesLine)
+            return true;
+        if (Square taken = MoveEpPawn(m)) {
+            Bitboard occupancy = (Position.occupied & ClearMask[taken] & ClearMask[from]) | SetMask[to];
+            if ((BishopAttacks(enemyKing, occupancy) & Position.pieces[us][BishopsQueens])
+                || (RookAttacks(enemyKing, occupancy) & Position.pieces[us][RooksQueens]))
+                return true;
+        }
+        if (promotion) {
+            Bitboard occupancy = Position.occupied & ClearMask[from];
+            switch (promotion) {
+            case Knight: return KnightAttacks[to] & king;
+            case Bishop: return BishopAttacks(to, occupancy) & king;
+            case Rook: return RookAttacks(to, occupancy) & king;
+            default: return QueenAttacks(to, occupancy) & king;
+            }
+        }
+        return false;
+    }
+    case Knight:
+        return (KnightAttacks[to] & king) || discovers;
+    case Bishop:
+        return (context.checkBishopLines & SetMask[to]) || discovers;
+    case Rook:
+        return (context.checkRookLines & SetMask[to]) || discovers;
+    case Queen:
+        // a queen is never a discoverer: first on a line from the king, it would attack it already
+        return (context.checkBishopLines | context.checkRookLines) & SetMask[to];
+    case King: {
+        if (leavesLine)
+            return true;
+        if (int kind = MoveCastling(m)) {
+            Bitboard occupancy = Position.occupied & ClearMask[from];
+            return RookAttacks(CastleRookTo[us][kind - 1], occupancy) & king;
+        }
+        return false;
+    }
+    }
+    return false;
+}
+
+// ---------------------------------------------------------------------------
+// Legal move generation
+
+namespace {
+
+constexpr int BackwardStep[2] = {-1, 1};
+constexpr Bitboard DoublePushRank[2] = {RankMask[3], RankMask[4]};
+constexpr Bitboard PromotionFromRank[2] = {RankMask[6], RankMask[1]};
+constexpr int CaptureOffsetLeft[2] = {-7, 9};
+constexpr int CaptureOffsetRight[2] = {-9, 7};
+
+void PackMove(GenContext& context, MoveList& list) {
+    const int captured = context.epPawnSquare ? Pawn : Position.board[context.to];
+    Move m = PackMoveWord(context.from, context.to, Position.board[context.from], captured, context.promotion,
+                          context.epPawnSquare, context.castlingKind, context.rights);
+    if (GivesCheck(m, context))
+        m |= CheckBit;
+    list.moves[++list.count] = m;
+}
+
+void AddMovesTo(GenContext& context, MoveList& list, Bitboard destinations) {
+    while (destinations) {
+        context.to = PopLowest(destinations);
+        PackMove(context, list);
+    }
+}
+
+inline bool LeavesPinLine(const GenContext& context) {
+    return (context.pinned & SetMask[context.from])
+        && !(RayThrough[Position.kingSquare[Position.sideToMove]][context.from] & SetMask[context.to]);
+}
+
+void AddWithPromotions(GenContext& context, MoveList& list) {
+    if (PromotionFromRank[Position.sideToMove] & SetMask[context.from]) {
+        for (int promotion : {Queen, Rook, Bishop, Knight}) {
+            context.promotion = promotion;
+            PackMove(context, list);
+        }
+        context.promotion = 0;
+    } else
+        PackMove(context, list);
+}
+
+void AddPawnMove(GenContext& context, MoveList& list) {
+    if (LeavesPinLine(context))
+        return;
+    AddWithPromotions(context, list);
+}
+
+void AddPawnCapture(GenContext& context, MoveList& list) {
+    if (LeavesPinLine(context))
+        return;
+    const int us = Position.sideToMove;
+    const Square epSquare = CurrentState().epSquare;
+    if (epSquare && context.to == epSquare) {
+        context.epPawnSquare = context.to + 8 * BackwardStep[us];
+        // both pawns leave the rank at once: that may open it to the king
+        const Square king = Position.kingSquare[us];
+        if (RankOf(context.from) == RankOf(king)) {
+            Bitboard occupancy = Position.occupied & ClearMask[context.epPawnSquare] & ClearMask[context.from];
+            if (RookAttacks(king, occupancy) & Position.pieces[us ^ 1][RooksQueens]) {
+                context.epPawnSquare = 0;
+                return;
+            }
+        }
+    } else
+        context.epPawnSquare = 0;
+    AddWithPromotions(context, list);
+    context.epPawnSquare = 0;
+}
+
+void ResetMoveFields(GenContext& context) {
+    context.promotion = 0;
+    context.epPawnSquare = 0;
+    context.castlingKind = 0;
+}
+
+void GenCastling(GenContext& context, MoveList& list, Bitboard attacked) {
+    const int us = Position.sideToMove;
+    for (int kind = 0; kind < 2; ++kind) {
+        if (!(context.rights & (1 << kind)))
+            continue;
+        const Square kingTo = CastleKingTo[us][kind];
+        if ((Position.occupied & CastleEmpty[us][kind]) || (attacked & CastleSafe[us][kind])
+            || !(context.targets & ~attacked & SetMask[kingTo])
+            || !(Position.pieces[us][Rook] & SetMask[CastleRookFrom[us][kind]]))
+            continue;
+        context.to = kingTo;
+        context.castlingKind = kind + 1;
+        PackMove(context, list);
+    }
+    context.castlingKind = 0;
+}
+
+void GenKingMoves(GenContext& context, MoveList& list) {
+    ResetMoveFields(context);
+    context.from = Position.kingSquare[Position.sideToMove];
+    const Bitboard attacked = AttackedSquares(Position.sideToMove ^ 1);
+    AddMovesTo(context, list, KingAttacks[context.from] & context.targets & ~attacked);
+    if (!(attacked & SetMask[context.from]) && context.rights)
+        GenCastling(context, list, attacked);
+}
+
+void GenPawnPushes(GenContext& context, MoveList& list) {
+    ResetMoveFields(context);
+    const int us = Position.sideToMove;
+    Bitboard single = ShiftForward(us, Position.pieces[us][Pawn]) & ~Position.occupied;
+    // from the unmasked single pushes: a double push may block a check the single cannot
+    Bitboard twice = ShiftForward(us, single) & ~Position.occupied & DoublePushRank[us] & context.targets;
+    single &= context.targets;
+    while (single) {
+        context.to = PopLowest(single);
+        context.from = context.to + 8 * BackwardStep[us];
+        AddPawnMove(context, list);
+    }
+    while (twice) {
+        context.to = PopLowest(twice);
+        context.from = context.to + 16 * BackwardStep[us];
+        AddPawnMove(context, list);
+    }
+}
+
+void GenPawnCaptures(GenContext& context, MoveList& list) {
+    ResetMoveFields(context);
+    const int us = Position.sideToMove;
+    const Bitboard pawns = Position.pieces[us][Pawn];
+    Bitboard capturable = Position.pieces[us ^ 1][AllPieces] & context.targets;
+    const Square epSquare = CurrentState().epSquare;
+    // in check, en passant is allowed exactly when the double-pushed pawn is the checker
+    if (epSquare && (capturable & SetMask[epSquare + 8 * BackwardStep[us]]))
+        capturable |= SetMask[epSquare];
+    for (Bitboard b = PawnCapturesLeft(us, pawns) & capturable; b;) {
+        context.to = PopLowest(b);
+        context.from = context.to + CaptureOffsetLeft[us];
+        AddPawnCapture(context, list);
+    }
+    for (Bitboard b = PawnCapturesRight(us, pawns) & capturable; b;) {
+        context.to = PopLowest(b);
+        context.from = context.to + CaptureOffsetRight[us];
+        AddPawnCapture(context, list);
+    }
+}
+
+void GenKnightMoves(GenContext& context, MoveList& list) {
+    ResetMoveFields(context);
+    const int us = Position.sideToMove;
+    const Bitboard own = Position.pieces[us][AllPieces];
+    // a pinned knight never moves
+    for (Bitboard b = Position.pieces[us][Knight] & ~context.pinned; b;) {
+        context.from = PopLowest(b);
+        AddMovesTo(context, list, KnightAttacks[context.from] & context.targets & ~own);
+    }
+}
+
+template <Bitboard (*Attacks)(Square, Bitboard)>
+void GenSliderMoves(GenContext& context, MoveList& list, Bitboard sliders) {
+    ResetMoveFields(context);
+    const int us = Position.sideToMove;
+    const Bitboard own = Position.pieces[us][AllPieces];
+    const Square king = Position.kingSquare[us];
+    while (sliders) {
+        context.from = PopLowest(sliders);
+        Bitboard destinations = Attacks(context.from, Position.occupied) & ~own & context.targets;
+        if (context.pinned & SetMask[context.from])
+            destinations &= RayThrough[king][context.from];
+        AddMovesTo(context, list, destinations);
+    }
+}
+
+void GenDiagonalMoves(GenContext& context, MoveList& list) {
+    GenSliderMoves<BishopAttacks>(context, list, Position.pieces[Position.sideToMove][BishopsQueens]);
+}
+
+void GenStraightMoves(GenContext& context, MoveList& list) {
+    GenSliderMoves<RookAttacks>(context, list, Position.pieces[Position.sideToMove][RooksQueens]);
+}
+
+void GenKingCaptures(GenContext& context, MoveList& list) {
+    ResetMoveFields(context);
+    context.from = Position.kingSquare[Position.sideToMove];
+    const Bitboard attacked = AttackedSquares(Position.sideToMove ^ 1);
+    AddMovesTo(context, list, KingAttacks[context.from] & context.targets & ~attacked);
+}
+
+void GenPieceMoves(GenContext& context, MoveList& list) {
+    GenPawnCaptures(context, list);
+    GenKnightMoves(context, list);
+    GenDiagonalMoves(context, list);
+    GenStraightMoves(context, list);
+}
+
+}  // namespace
+
+void GenerateLegal(MoveList& list) {
+    const int us = Position.sideToMove;
+    GenContext context;
+    list.count = 0;
+    context.targets = ~Position.pieces[us][AllPieces];
+    context.rights = CurrentState().castling[us];
+    FillCheckContext(context);
+    GenKingMoves(context, list);
+    if (CurrentState().inCheck) {
+        Bitboard mask = EvasionMask();
+        if (PopCount(mask & Position.pieces[us ^ 1][AllPieces]) > 1)
+            return;  // double check: only the king can move
+        context.targets &= mask;
+    }
+    GenPawnPushes(context, list);
+    GenPieceMoves(context, list);
+}
+
+void GenerateCaptures(MoveList& list) {
+    const int us = Position.sideToMove;
+    GenContext context;
+    list.count = 0;
+    context.targets = Position.pieces[us ^ 1][AllPieces];
+    context.rights = CurrentState().castling[us];
+    FillCheckContext(context);
+    GenKingCaptures(context, list);
+    GenPieceMoves(context, list);
+}

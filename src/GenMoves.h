@@ -1,0 +1,35 @@
+// Legal move generation with the gives-check bit, attack and pin detection,
+// and capture generation for the quiescence search.
+#pragma once
+
+#include "Parametres.h"
+
+struct GenContext {
+    int32_t from;
+    int32_t to;
+    int32_t epPawnSquare;
+    int32_t promotion;
+    int32_t castlingKind;
+    int32_t rights;
+    Bitboard checkRookLines;
+    Bitboard checkBishopLines;
+    Bitboard pinned;
+    Bitboard discoverers;
+    Bitboard targets;
+};
+
+// Exactly the legal moves of the side to move, in the fixed generation order
+void GenerateLegal(MoveList& list);
+
+// The legal captures of the side to move; not for use in check
+void GenerateCaptures(MoveList& list);
+
+bool KingAttacked(int colour);
+Bitboard AttackedSquares(int colour);
+Bitboard PinnedPieces(int kingColour, int pieceColour);
+Bitboard EvasionMask();
+void FillCheckContext(GenContext& context);
+bool GivesCheck(Move m, const GenContext& context);
+
+// Squares of the pieces that give check to the side to move
+Bitboard Checkers();

@@ -1,0 +1,521 @@
+#include "Init.h"
+
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "Bitboard.h"
+#include "GenMoves.h"
+#include "Magic.h"
+
+Bitboard SetMask[64];
+Bitboard ClearMask[64];
+Bitboard RookRays[64];
+Bitboard BishopRays[64];
+Bitboard KnightAttacks[64];
+Bitboard KingAttacks[64];
+Bitboard PawnAttacks[2][64];
+Bitboard Segment[64][64];
+Bitboard RayThrough[64][64];
+int32_t Distance[64][64];
+Bitboard ForwardRanks[2][8];
+Bitboard AdjacentFiles[8];
+Bitboard FileAndAdjacent[8];
+Bitboard ForwardFile[2][64];
+Bitboard AttackSpan[2][64];
+Bitboard PassedMask[2][64];
+Bitboard FileSpan[2][64];
+Bitboard SpaceMask[2];
+Bitboard StepTargets[16][64];
+int32_t FutilityMargin[16][64];
+
+int32_t RandomState = 1;
+
+namespace {
+
+// Mailbox offsets on a 10 x 12 board, where off-board cells surround the 8 x 8 area
+constexpr int KingOffsets[8] = {1, -1, 10, -10, 9, -9, 11, -11};
+constexpr int KnightOffsets[8] = {21, -19, 12, -8, 8, -21, -12, 19};
+constexpr int PawnOffsets[2][2] = {{9, 11}, {-11, -9}};
+
+Bitboard MailboxTargets(Square s, const int* offsets, int count) {
+    const int cell = 10 * (RankOf(s) + 2) + FileOf(s) + 1;
+    Bitboard targets = 0;
+    for (int k = 0; k < count; ++k) {
+        int target = cell + offsets[k];
+        int rank = target / 10 - 2, file = target % 10 - 1;
+        if (rank >= 0 && rank < 8 && file >= 0 && file < 8)
+            targets |= SetMask[8 * rank + file];
+    }
+    return targets;
+}
+
+void InitStepAttacks() {
+    for (Square s = 0; s < 64; ++s) {
+        KingAttacks[s] = MailboxTargets(s, KingOffsets, 8);
+        KnightAttacks[s] = MailboxTargets(s, KnightOffsets, 8);
+        PawnAttacks[White][s] = MailboxTargets(s, PawnOffsets[White], 2);
+        PawnAttacks[Black][s] = MailboxTargets(s, PawnOffsets[Black], 2);
+    }
+}
+
+// The single-line walker for the line a and b share, or nullptr
+using LineWalker = Bitboard (*)(Square, Bitboard);
+
+LineWalker CommonLine(Square a, Square b) {
+    int df = FileOf(b) - FileOf(a), dr = RankOf(b) - RankOf(a);
+    if (a == b)
+        return nullptr;
+    if (df == 0)
+        return FileAttacks;
+    if (dr == 0)
+        return RankAttacks;
+    if (df == dr)
+        return DiagonalAttacks;
+    if (df == -dr)
+        return AntiDiagonalAttacks;
+    return nullptr;
+}
+
+void InitLines() {
+    for (Square a = 0; a < 64; ++a)
+        for (Square b = 0; b < 64; ++b) {
+            LineWalker walk = CommonLine(a, b);
+            if (!walk)
+                continue;
+            Bitboard ends = SetMask[a] | SetMask[b];
+            Segment[a][b] = (walk(a, SetMask[b]) & walk(b, SetMask[a])) | ends;
+            RayThrough[a][b] = (walk(a, 0) & walk(b, SetMask[a])) | ends;
+        }
+}
+
+void InitZobrist() {
+    RandomState = 1;
+    Zobrist1.side = RandomKey();
+    Zobrist2.side = RandomKey();
+    for (int side = White; side <= Black; ++side) {
+        Zobrist1.castle[side][0] = RandomKey();
+        Zobrist1.castle[side][1] = RandomKey();
+        Zobrist2.castle[side][0] = RandomKey();
+        Zobrist2.castle[side][1] = RandomKey();
+        for (int type = Pawn; type <= King; ++type)
+            for (Square s = 0; s < 64; ++s) {
+                Zobrist1.piece[side][type][s] = RandomKey();
+                Zobrist2.piece[side][type][s] = RandomKey();
+            }
+    }
+    for (Square s = 0; s < 64; ++s) {
+        Zobrist1.ep[s] = RandomKey();
+        Zobrist2.ep[s] = RandomKey();
+    }
+}
+
+void InitDistance() {
+    for (Square a = 0; a < 64; ++a)
+        for (Square b = 0; b < 64; ++b)
+            Distance[a][b] = std::max(std::abs(FileOf(a) - FileOf(b)), std::abs(RankOf(a) - RankOf(b)));
+}
+
+void InitPawnMasks() {
+    for (int rank = 0; rank < 8; ++rank) {
+        ForwardRanks[White][rank] = ForwardRanks[Black][rank] = 0;
+        for (int r = rank + 1; r < 8; ++r)
+            ForwardRanks[White][rank] |= RankMask[r];
+        for (int r = 0; r < rank; ++r)
+            ForwardRanks[Black][rank] |= RankMask[r];
+    }
+    for (int file = 0; file < 8; ++file) {
+        AdjacentFiles[file] = (file > 0 ? FileMask[file - 1] : 0) | (file < 7 ? FileMask[file + 1] : 0);
+        FileAndAdjacent[file] = AdjacentFiles[file] | FileMask[file];
+    }
+    for (int side = White; side <= Black; ++side)
+        for (Square s = 0; s < 64; ++s) {
+            Bitboard ahead = ForwardRanks[side][RankOf(s)];
+            ForwardFile[side][s] = FileMask[FileOf(s)] & ahead;
+            PassedMask[side][s] = FileAndAdjacent[FileOf(s)] & ahead;
+            AttackSpan[side][s] = AdjacentFiles[FileOf(s)] & ahead;
+        }
+    SpaceMask[White] = 0x3C3C3C00ULL;          // c2-f4
+    SpaceMask[Black] = 0x003C3C3C00000000ULL;  // c5-f7
+}
+
+void InitStepTargets() {
+    struct Offsets { int count; int offset[8]; };
+    const Offsets byType[2][7] = {
+        {{0, {}}, {2, {7, 9}}, {8, {17, 15, 10, 6, -6, -10, -15, -17}}, {4, {9, 7, -7, -9}},
+         {4, {8, 1, -1, -8}}, {8, {9, 7, -7, -9, 8, 1, -1, -8}}, {8, {9, 7, -7, -9, 8, 1, -1, -8}}},
+        {{0, {}}, {2, {-7, -9}}, {8, {17, 15, 10, 6, -6, -10, -15, -17}}, {4, {9, 7, -7, -9}},
+         {4, {8, 1, -1, -8}}, {8, {9, 7, -7, -9, 8, 1, -1, -8}}, {8, {9, 7, -7, -9, 8, 1, -1, -8}}}};
+    for (int side = White; side <= Black; ++side)
+        for (int type = Pawn; type <= King; ++type)
+            for (Square s = 0; s < 64; ++s) {
+                Bitboard targets = 0;
+                for (int k = 0; k < byType[side][type].count; ++k) {
+                    int t = s + byType[side][type].offset[k];
+                    // a file distance of 3 or more means the step wrapped across the edge
+                    if (t >= 0 && t <= 63 && std::abs(FileOf(t) - FileOf(s)) < 3)
+                        targets |= SetMask[t];
+                }
+                StepTargets[8 * side + type][s] = targets;
+            }
+}
+
+void InitFileSpans() {
+    for (Square s = 0; s < 64; ++s) {
+        FileSpan[0][s] = FileSpan[1][s] = 0;
+        for (Square t = FileOf(s); t < 64; t += 8) {
+            if (t < s)
+                FileSpan[0][s] |= SetMask[t];
+            else if (t > s)
+                FileSpan[1][s] |= SetMask[t];
+        }
+    }
+}
+
+void InitFutilityMargins() {
+    for (int depth = 1; depth <= 15; ++depth)
+        for (int moveNumber = 0; moveNumber < 64; ++moveNumber)
+            FutilityMargin[depth][moveNumber] =
+                int32_t(std::trunc((std::log2(depth * depth / 2.0) + 1.001) * 112 - 8 * moveNumber + 45));
+}
+
+}  // namespace
+
+int32_t NextRandom() {
+    int32_t x = RandomState;
+    int32_t t = 16807 * (x % 127773) - 2836 * (x / 127773);
+    if (t <= 0)
+        t += 2147483647;
+    RandomState = t;
+    return t;
+}
+
+uint64_t RandomKey() {
+    uint64_t a = uint64_t(NextRandom()), b = uint64_t(NextRandom()), c = uint64_t(NextRandom());
+    return a | (b << 31) | (c << 62);
+}
+
+void InitTables() {
+    for (Square s = 0; s < 64; ++s) {
+        SetMask[s] = Bitboard(1) << s;
+        ClearMask[s] = ~SetMask[s];
+    }
+    for (Square s = 0; s < 64; ++s) {
+        RookRays[s] = RookAttacks(s, 0) | SetMask[s];
+        BishopRays[s] = BishopAttacks(s, 0) | SetMask[s];
+    }
+    InitStepAttacks();
+    InitLines();
+    InitZobrist();
+    InitDistance();
+    InitPawnMasks();
+    InitStepTargets();
+    InitFileSpans();
+    InitFutilityMargins();
+}
+
+// ---------------------------------------------------------------------------
+// FEN reader and writer
+
+int SquareFromText(std::string_view text) {
+    return ((text[0] - 'a') + 8 * (text[1] - '1')) & 0xFF;
+}
+
+void ClearPosition() {
+    Position.sideToMove = White;
+    for (int c = White; c <= Black; ++c) {
+        Position.kingSquare[c] = 0;
+        Position.material[c] = 0;
+        for (Bitboard& b : Position.pieces[c])
+            b = 0;
+    }
+    for (int32_t& piece : Position.board)
+        piece = 0;
+    Position.phase = 0;
+    Position.occupied = 0;
+    for (StateRecord& state : Position.states) {
+        state.castling[0] = state.castling[1] = 0;
+        state.epSquare = 0;
+        state.halfmoveClock = 0;
+        state.inCheck = 0;
+        state.move = 0;
+        state.key1 = 0;
+    }
+}
+
+void ComputeKeys(uint64_t& key1, uint64_t& key2) {
+    key1 = Zobrist1.side;
+    key2 = Zobrist2.side;
+    for (int c = White; c <= Black; ++c)
+        for (int type = Pawn; type <= King; ++type)
+            for (Bitboard b = Position.pieces[c][type]; b;) {
+                int s = PopLowest(b);
+                key1 ^= Zobrist1.piece[c][type][s];
+                key2 ^= Zobrist2.piece[c][type][s];
+            }
+}
+
+namespace {
+
+constexpr const char* PieceLetters = " pnbrqk";
+
+struct FenBoard {
+    int type[64];
+    int colour[64];
+};
+
+std::vector<std::string_view> SplitFields(std::string_view text) {
+    std::vector<std::string_view> fields;
+    size_t i = 0;
+    while (i < text.size()) {
+        while (i < text.size() && (unsigned char)text[i] <= 32)
+            ++i;
+        size_t start = i;
+        while (i < text.size() && (unsigned char)text[i] > 32)
+            ++i;
+        if (i > start)
+            fields.push_back(text.substr(start, i - start));
+    }
+    return fields;
+}
+
+// Eight ranks of eight squares, rank 8 first
+bool ReadPlacement(std::string_view field, FenBoard& out, std::string& error) {
+    for (int s = 0; s < 64; ++s)
+        out.type[s] = out.colour[s] = 0;
+    int rank = 7, file = 0;
+    for (char ch : field) {
+        if (ch == '/') {
+            if (file != 8 || rank == 0) {
+                error = "the placement field does not have 8 ranks of 8 squares";
+                return false;
+            }
+            --rank;
+            file = 0;
+        } else if (ch >= '1' && ch <= '8') {
+            file += ch - '0';
+            if (file > 8) {
+                error = "a rank of the placement field has more than 8 squares";
+                return false;
+            }
+        } else {
+            constexpr std::string_view Letters = "pnbrqkPNBRQK";
+            size_t index = Letters.find(ch);
+            if (index == std::string_view::npos) {
+                error = std::string("character '") + ch + "' is not part of a placement field";
+                return false;
+            }
+            if (file >= 8) {
+                error = "a rank of the placement field has more than 8 squares";
+                return false;
+            }
+            out.type[8 * rank + file] = int(index % 6) + 1;
+            out.colour[8 * rank + file] = index < 6 ? Black : White;
+            ++file;
+        }
+    }
+    if (rank != 0 || file != 8) {
+        error = "the placement field does not have 8 ranks of 8 squares";
+        return false;
+    }
+    return true;
+}
+
+bool CheckMaterial(const FenBoard& board, std::string& error) {
+    int kings[2] = {0, 0}, men[2] = {0, 0};
+    for (int s = 0; s < 64; ++s) {
+        if (!board.type[s])
+            continue;
+        ++men[board.colour[s]];
+        if (board.type[s] == King)
+            ++kings[board.colour[s]];
+        if (board.type[s] == Pawn && (RankOf(s) == 0 || RankOf(s) == 7)) {
+            error = "a pawn stands on the first or last rank";
+            return false;
+        }
+    }
+    if (kings[White] != 1 || kings[Black] != 1) {
+        error = "each side must have exactly one king";
+        return false;
+    }
+    if (men[White] > 16 || men[Black] > 16) {
+        error = "a side has more than 16 men";
+        return false;
+    }
+    return true;
+}
+
+// A clock field: a whole decimal number that fits in 32 bits
+bool ReadClock(std::string_view field, int32_t& value) {
+    if (field.empty() || field.size() > 10)
+        return false;
+    int64_t number = 0;
+    for (char ch : field) {
+        if (ch < '0' || ch > '9')
+            return false;
+        number = number * 10 + (ch - '0');
+    }
+    if (number > INT32_MAX)
+        return false;
+    value = int32_t(number);
+    return true;
+}
+
+void PlacePiece(int c, int type, Square s) {
+    SetBit(Position.pieces[c][type], s);
+    SetBit(Position.pieces[c][AllPieces], s);
+    SetBit(Position.occupied, s);
+    Position.board[s] = type;
+    if (type >= Knight && type <= Queen)
+        Position.material[c] += PieceValue[type];
+    if (type == King)
+        Position.kingSquare[c] = s;
+}
+
+// A right stays only while its king and rook still stand on their original squares
+int PossibleRights(int c, int rights) {
+    if (Position.kingSquare[c] != KingOrigin[c])
+        return 0;
+    for (int kind = 0; kind < 2; ++kind) {
+        Square rookSquare = CastleRookFrom[c][kind];
+        bool rookHome = Position.pieces[c][Rook] & SetMask[rookSquare];
+        if (!rookHome)
+            rights &= ~(1 << kind);
+    }
+    return rights;
+}
+
+// An en-passant square is kept only when a legal double push could have left it:
+// the square and the pawn's origin are empty, the enemy pawn stands in front of it,
+// and taking the push back does not leave our king in check. Anything else would
+// let the generator produce an illegal capture.
+int PossibleEpSquare(std::string_view field) {
+    if (field.size() != 2 || field[0] < 'a' || field[0] > 'h' || field[1] < '1' || field[1] > '8')
+        return 0;
+    Square ep = SquareFromText(field);
+    int us = Position.sideToMove, them = us ^ 1;
+    int rank = (us == White) ? 5 : 2;
+    Square pushed = (us == White) ? ep - 8 : ep + 8;
+    Square origin = (us == White) ? ep + 8 : ep - 8;
+    if (RankOf(ep) != rank || Position.board[ep] || Position.board[origin])
+        return 0;
+    if (!(Position.pieces[them][Pawn] & SetMask[pushed]))
+        return 0;
+    // Before the push it was their move: our king cannot have been in check then
+    Bitboard undo = SetMask[pushed] | SetMask[origin];
+    Position.pieces[them][Pawn] ^= undo;
+    Position.pieces[them][AllPieces] ^= undo;
+    Position.occupied ^= undo;
+    bool wasInCheck = KingAttacked(us);
+    Position.pieces[them][Pawn] ^= undo;
+    Position.pieces[them][AllPieces] ^= undo;
+    Position.occupied ^= undo;
+    return wasInCheck ? 0 : ep;
+}
+
+PositionRecord Backup;
+
+}  // namespace
+
+bool ReadFen(std::string_view text, std::string& error) {
+    std::vector<std::string_view> fields = SplitFields(text);
+    if (fields.empty()) {
+        error = "empty FEN";
+        return false;
+    }
+    FenBoard placement;
+    if (!ReadPlacement(fields[0], placement, error) || !CheckMaterial(placement, error))
+        return false;
+    int32_t halfmove = 0, fullmove = 1;
+    if (fields.size() > 4 && !ReadClock(fields[4], halfmove)) {
+        error = "the halfmove clock is not a number";
+        return false;
+    }
+    if (fields.size() > 5 && !ReadClock(fields[5], fullmove)) {
+        error = "the full-move number is not a number";
+        return false;
+    }
+
+    std::memcpy(&Backup, &Position, sizeof(Position));
+    ClearPosition();
+    for (Square s = 0; s < 64; ++s)
+        if (placement.type[s])
+            PlacePiece(placement.colour[s], placement.type[s], s);
+    int weights = 0;
+    for (int c = White; c <= Black; ++c) {
+        Position.pieces[c][BishopsQueens] = Position.pieces[c][Bishop] | Position.pieces[c][Queen];
+        Position.pieces[c][RooksQueens] = Position.pieces[c][Rook] | Position.pieces[c][Queen];
+        for (int type = Knight; type <= Queen; ++type)
+            weights += PhaseWeight[type] * PopCount(Position.pieces[c][type]);
+    }
+    Position.phase = std::max(0, 24 - weights);
+    Position.sideToMove = (fields.size() > 1 && fields[1][0] == 'b') ? Black : White;
+
+    StateRecord& state = Position.states[0];
+    if (fields.size() > 2)
+        for (char ch : fields[2]) {
+            if (ch == 'K') state.castling[White] |= 1;
+            if (ch == 'Q') state.castling[White] |= 2;
+            if (ch == 'k') state.castling[Black] |= 1;
+            if (ch == 'q') state.castling[Black] |= 2;
+        }
+    for (int c = White; c <= Black; ++c)
+        state.castling[c] = uint8_t(PossibleRights(c, state.castling[c]));
+    state.epSquare = fields.size() > 3 ? PossibleEpSquare(fields[3]) : 0;
+    state.halfmoveClock = halfmove;
+    Position.plyCounter = fullmove;
+    Position.stateIndex = 0;
+    state.move = 0;
+
+    if (KingAttacked(Position.sideToMove ^ 1)) {
+        std::memcpy(&Position, &Backup, sizeof(Position));
+        error = "the side not to move is in check";
+        return false;
+    }
+    state.inCheck = KingAttacked(Position.sideToMove);
+    ComputeKeys(state.key1, state.key2);
+    return true;
+}
+
+std::string WriteFen() {
+    std::string fen;
+    for (int rank = 7; rank >= 0; --rank) {
+        int empty = 0;
+        for (int file = 0; file < 8; ++file) {
+            Square s = 8 * rank + file;
+            int type = Position.board[s];
+            if (!type) {
+                ++empty;
+                continue;
+            }
+            if (empty)
+                fen += char('0' + empty);
+            empty = 0;
+            char letter = PieceLetters[type];
+            fen += (Position.pieces[White][AllPieces] & SetMask[s]) ? char(letter - 32) : letter;
+        }
+        if (empty)
+            fen += char('0' + empty);
+        if (rank)
+            fen += '/';
+    }
+    const StateRecord& state = CurrentState();
+    fen += Position.sideToMove == White ? " w " : " b ";
+    std::string rights;
+    if (state.castling[White] & 1) rights += 'K';
+    if (state.castling[White] & 2) rights += 'Q';
+    if (state.castling[Black] & 1) rights += 'k';
+    if (state.castling[Black] & 2) rights += 'q';
+    fen += rights.empty() ? "-" : rights;
+    fen += ' ';
+    if (state.epSquare) {
+        fen += char('a' + FileOf(state.epSquare));
+        fen += char('1' + RankOf(state.epSquare));
+    } else
+        fen += '-';
+    // plyCounter started at the FEN's full-move number and counts plies since
+    int startSide = Position.sideToMove ^ (Position.stateIndex & 1);
+    int fullmove = Position.plyCounter - Position.stateIndex + (Position.stateIndex + startSide) / 2;
+    fen += " " + std::to_string(state.halfmoveClock) + " " + std::to_string(fullmove);
+    return fen;
+}

@@ -1,0 +1,14 @@
+// Make and unmake of moves and null moves, all incremental.
+#pragma once
+
+#include "Parametres.h"
+
+void MakeMove(Move m);
+void UnmakeMove();
+void MakeNullMove();
+void UnmakeNullMove();
+
+// Not a pawn move, no capture, no castling
+constexpr bool IsReversible(Move m) {
+    return MovePiece(m) != Pawn && MoveCaptured(m) == 0 && MoveCastling(m) == 0;
+}

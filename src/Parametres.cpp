@@ -1,0 +1,5 @@
+#include "Parametres.h"
+
+PositionRecord Position;
+ZobristSet Zobrist1;
+ZobristSet Zobrist2;

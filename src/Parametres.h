@@ -1,0 +1,108 @@
+// Shared vocabulary of the engine: squares, pieces, the move word, the move
+// list, the one global position and the hash-key sets.
+#pragma once
+
+#include <cstdint>
+
+using Bitboard = uint64_t;
+using Move = uint32_t;   // 0 = no move
+using Square = int;
+
+enum Colour : int { White = 0, Black = 1 };
+enum PieceType : int { Empty = 0, Pawn = 1, Knight = 2, Bishop = 3, Rook = 4, Queen = 5, King = 6 };
+
+// Extra indices of Position.pieces[colour][...]
+constexpr int BishopsQueens = 7;
+constexpr int RooksQueens = 8;
+constexpr int AllPieces = 9;
+
+inline constexpr int PieceValue[7] = {0, 198, 817, 836, 1270, 2521, 10000};
+inline constexpr int PhaseWeight[7] = {0, 0, 1, 1, 2, 4, 0};
+
+constexpr int MateValue = 10000;
+constexpr int NoValue = 30002;
+
+// The state stack holds a full game as a GUI may send it plus the deepest search line.
+constexpr int MaxGamePlies = 1024;
+constexpr int MaxSearchPlies = 128;
+constexpr int StateCount = MaxGamePlies + 2 * MaxSearchPlies + 1;
+
+struct StateRecord {
+    uint8_t castling[2];    // bit 0 king-side, bit 1 queen-side
+    int32_t epSquare;       // 0 = none
+    int32_t halfmoveClock;
+    uint8_t inCheck;
+    Move move;              // move that led here; 0 at the root and after a null move
+    uint64_t key1;
+    uint64_t key2;
+};
+
+struct PositionRecord {
+    int32_t plyCounter;
+    int32_t stateIndex;
+    int32_t sideToMove;
+    int32_t kingSquare[2];
+    int32_t board[64];      // piece type per square; colour comes from the bitboards
+    int32_t material[2];    // knights, bishops, rooks and queens only
+    int32_t phase;
+    Bitboard occupied;
+    Bitboard pieces[2][10]; // [colour][1..6 type, 7 B+Q, 8 R+Q, 9 all]
+    StateRecord states[StateCount];
+};
+
+extern PositionRecord Position;
+
+inline StateRecord& CurrentState() { return Position.states[Position.stateIndex]; }
+
+struct ZobristSet {
+    uint64_t side;
+    uint64_t ep[64];
+    uint64_t castle[2][2];  // drawn, never mixed into a key
+    uint64_t piece[2][7][64];
+};
+
+extern ZobristSet Zobrist1;
+extern ZobristSet Zobrist2;
+
+// Move word layout
+constexpr int MoveFrom(Move m) { return int(m & 63); }
+constexpr int MoveTo(Move m) { return int((m >> 6) & 63); }
+constexpr int MovePiece(Move m) { return int((m >> 12) & 7); }
+constexpr int MoveCaptured(Move m) { return int((m >> 15) & 7); }
+constexpr int MovePromotion(Move m) { return int((m >> 18) & 7); }
+constexpr int MoveEpPawn(Move m) { return int((m >> 21) & 63); }
+constexpr int MoveCastling(Move m) { return int((m >> 27) & 3); }
+constexpr bool MoveGivesCheck(Move m) { return (m >> 29) & 1; }
+constexpr int MoveRights(Move m) { return int(m >> 30); }
+constexpr Move CheckBit = Move(1) << 29;
+
+constexpr Move PackMoveWord(int from, int to, int piece, int captured, int promotion,
+                            int epPawn, int castling, int rights) {
+    return Move(from) | Move(to) << 6 | Move(piece) << 12 | Move(captured) << 15
+         | Move(promotion) << 18 | Move(epPawn) << 21 | Move(castling) << 27
+         | Move(rights) << 30;
+}
+
+// Moves stand in slots 1..count; the ordering score of slot i is scores[i].
+constexpr int MaxMoves = 511;   // 218 is the most any legal position has; 16 men can never reach 512
+
+struct MoveList {
+    int32_t count;
+    Move moves[MaxMoves + 1];
+    int32_t scores[MaxMoves + 1];
+};
+
+constexpr int RelativeSquare(int side, int square) { return side == White ? square : square ^ 56; }
+constexpr int FileOf(int square) { return square & 7; }
+constexpr int RankOf(int square) { return square >> 3; }
+
+// One transposition-table entry (32 bytes)
+struct Hash {
+    uint64_t key1;          // 0 in an empty slot
+    uint64_t key2;
+    uint8_t profondeur;     // remaining depth of the stored result
+    uint8_t flags;          // 0 empty, 1 exact, 2 upper bound, 3 lower bound
+    int16_t valeur;
+    uint16_t priority;      // root ply + depth, +3 for an exact score
+    Move best;              // best or refuting move, 0 if none
+};

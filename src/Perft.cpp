@@ -1,0 +1,67 @@
+#include "Perft.h"
+
+#include <string>
+
+#include "GenMoves.h"
+#include "Makemove.h"
+#include "Util.h"
+
+int32_t DivideDepth = 0;
+int32_t DivideMoveCount = 0;
+uint64_t PerftNodeCount = 0;
+
+// The generator is legal, so the last ply is counted without being played
+uint64_t PerftNodes(int depth) {
+    if (depth == 0)
+        return 1;
+    MoveList list;
+    GenerateLegal(list);
+    if (depth == 1 || list.count == 0)
+        return uint64_t(list.count);
+    uint64_t nodes = 0;
+    for (int i = 1; i <= list.count; ++i) {
+        MakeMove(list.moves[i]);
+        nodes += PerftNodes(depth - 1);
+        UnmakeMove();
+    }
+    return nodes;
+}
+
+uint64_t DivideNodes(int depth) {
+    if (depth == 0)
+        return 1;
+    MoveList list;
+    GenerateLegal(list);
+    const bool atRoot = depth == DivideDepth;
+    if (atRoot)
+        DivideMoveCount = list.count;
+    if (depth == 1 || list.count == 0)
+        return uint64_t(list.count);
+    uint64_t nodes = 0;
+    for (int i = 1; i <= list.count; ++i) {
+        MakeMove(list.moves[i]);
+        uint64_t before = nodes;
+        nodes += DivideNodes(depth - 1);
+        if (atRoot)
+            WriteLine(MoveToText(list.moves[i]) + " noeuds " + std::to_string(nodes - before));
+        UnmakeMove();
+    }
+    return nodes;
+}
+
+void RunPerftCommand(int n) {
+    const uint64_t start = ClockMs();
+    for (int depth = 1; depth <= n; ++depth) {
+        PerftNodeCount = PerftNodes(depth);
+        const uint64_t elapsed = ClockMs() - start;
+        WriteLine("prof : " + std::to_string(depth) + " noeuds " + std::to_string(PerftNodeCount) + "   time "
+                  + std::to_string(elapsed) + " ms");
+    }
+}
+
+void RunDivideCommand(int d) {
+    DivideDepth = d;
+    PerftNodeCount = DivideNodes(d);
+    WriteLine("prof : " + std::to_string(d) + " noeuds " + std::to_string(PerftNodeCount));
+    WriteLine("nb moves : " + std::to_string(DivideMoveCount));
+}

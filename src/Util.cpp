@@ -1,0 +1,258 @@
+#include "Util.h"
+
+#include <cerrno>
+#include <ctime>
+#include <unistd.h>
+
+#include "GenMoves.h"
+#include "Init.h"
+#include "Makemove.h"
+
+SearchMoveList SearchMoves;
+
+// ---------------------------------------------------------------------------
+// Console
+
+// One byte per read, so that nothing past the line feed is ever taken from the input
+bool ReadLine(std::string& line) {
+    line.clear();
+    for (;;) {
+        char byte;
+        ssize_t got = read(STDIN_FILENO, &byte, 1);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0) {
+            if (line.empty())
+                return false;
+            break;  // a last line without its line feed still counts
+        }
+        if (byte == '\n')
+            break;
+        line += byte;
+    }
+    line = Trim(line);
+    return true;
+}
+
+void WriteLine(std::string_view text) {
+    std::string buffer;
+    buffer.reserve(text.size() + 1);
+    buffer.append(text);
+    buffer += '\n';
+    const char* data = buffer.data();
+    size_t left = buffer.size();
+    while (left > 0) {  // one call per line; a partial write is finished, not dropped
+        ssize_t written = write(STDOUT_FILENO, data, left);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return;
+        data += written;
+        left -= size_t(written);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Strings
+
+std::string CopyFrom(const std::string& text, int index) {
+    if (index < 1 || size_t(index) > text.size())
+        return index < 1 ? text : std::string();
+    return text.substr(size_t(index - 1));
+}
+
+std::string FirstWord(const std::string& text, int index) {
+    std::string rest = CopyFrom(text, index);
+    return rest.substr(0, rest.find(' '));
+}
+
+std::string Trim(std::string_view text) {
+    size_t begin = 0, end = text.size();
+    while (begin < end && (unsigned char)text[begin] <= 32)
+        ++begin;
+    while (end > begin && (unsigned char)text[end - 1] <= 32)
+        --end;
+    return std::string(text.substr(begin, end - begin));
+}
+
+int Pos(std::string_view word, std::string_view text) {
+    size_t at = text.find(word);
+    return at == std::string_view::npos ? 0 : int(at) + 1;
+}
+
+bool ParseInt32(std::string_view text, int32_t& value) {
+    size_t i = 0;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        negative = text[i++] == '-';
+    if (i == text.size() || text.size() - i > 10)
+        return false;
+    int64_t number = 0;
+    for (; i < text.size(); ++i) {
+        if (text[i] < '0' || text[i] > '9')
+            return false;
+        number = number * 10 + (text[i] - '0');
+    }
+    if (negative)
+        number = -number;
+    if (number < INT32_MIN || number > INT32_MAX)
+        return false;
+    value = int32_t(number);
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// Clock
+
+void InitClock() {}
+
+uint64_t ClockMs() {
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return uint64_t(now.tv_sec) * 1000 + uint64_t(now.tv_nsec) / 1000000;
+}
+
+// ---------------------------------------------------------------------------
+// Move text
+
+namespace {
+
+std::string SquareName(int s) { return {char('a' + FileOf(s)), char('1' + RankOf(s))}; }
+
+int PromotionFromLetter(char letter) {
+    switch (letter) {
+    case 'n': case 'N': return Knight;
+    case 'b': case 'B': return Bishop;
+    case 'r': case 'R': return Rook;
+    case 'q': case 'Q': return Queen;
+    default: return 0;
+    }
+}
+
+bool IsSquareText(std::string_view text) {
+    return text[0] >= 'a' && text[0] <= 'h' && text[1] >= '1' && text[1] <= '8';
+}
+
+}  // namespace
+
+std::string MoveToText(Move m) {
+    std::string text = SquareName(MoveFrom(m)) + SquareName(MoveTo(m));
+    switch (MovePromotion(m)) {
+    case Knight: text += 'n'; break;
+    case Bishop: text += 'b'; break;
+    case Rook: text += 'r'; break;
+    case Queen: text += 'q'; break;
+    default: break;
+    }
+    return text;
+}
+
+Move MoveFromText(std::string_view word) {
+    const Square from = SquareFromText(word.substr(0, 2)), to = SquareFromText(word.substr(2, 2));
+    const int piece = Position.board[from], captured = Position.board[to];
+    const int promotion = word.size() > 4 ? PromotionFromLetter(word[4]) : 0;
+    const int us = Position.sideToMove;
+    const Square epSquare = CurrentState().epSquare;
+    int epPawn = 0, castling = 0;
+    if (piece == Pawn && to == epSquare && epSquare != 0)
+        epPawn = us == White ? to - 8 : to + 8;
+    if (piece == King)
+        castling = to - from == 2 ? 1 : to - from == -2 ? 2 : 0;
+    Move m = PackMoveWord(from, to, piece, captured, promotion, epPawn, castling, CurrentState().castling[us]);
+    GenContext context;
+    FillCheckContext(context);
+    if (GivesCheck(m, context))
+        m |= CheckBit;
+    return m;
+}
+
+Move FindLegalMove(std::string_view word) {
+    if (word.size() < 4 || word.size() > 5 || !IsSquareText(word.substr(0, 2)) || !IsSquareText(word.substr(2, 2)))
+        return 0;
+    const int promotion = word.size() == 5 ? PromotionFromLetter(word[4]) : 0;
+    if (word.size() == 5 && !promotion)
+        return 0;
+    const Square from = SquareFromText(word.substr(0, 2)), to = SquareFromText(word.substr(2, 2));
+    MoveList legal;
+    GenerateLegal(legal);
+    for (int i = 1; i <= legal.count; ++i) {
+        Move m = legal.moves[i];
+        if (MoveFrom(m) == from && MoveTo(m) == to && MovePromotion(m) == promotion)
+            return MoveFromText(word);
+    }
+    return 0;
+}
+
+namespace {
+
+// Calls play for each blank-separated word of text, left to right, while it returns true
+template <typename Play>
+void ForEachWord(const std::string& text, Play play) {
+    size_t i = 0;
+    while (i < text.size()) {
+        while (i < text.size() && (unsigned char)text[i] <= 32)
+            ++i;
+        size_t start = i;
+        while (i < text.size() && (unsigned char)text[i] > 32)
+            ++i;
+        if (i > start && !play(std::string_view(text).substr(start, i - start)))
+            return;
+    }
+}
+
+}  // namespace
+
+void PlayMoveText(const std::string& text) {
+    ForEachWord(text, [](std::string_view word) {
+        if (Position.stateIndex >= MaxGamePlies) {
+            WriteLine("info string game too long: " + std::string(word) + " and the moves after it are not played");
+            return false;
+        }
+        Move m = FindLegalMove(word);
+        if (!m) {
+            WriteLine("info string illegal move " + std::string(word) + ": it and the moves after it are not played");
+            return false;
+        }
+        MakeMove(m);
+        return true;
+    });
+}
+
+bool HandlePosition(const std::string& line) {
+    if (int start = Pos("startpos", line); start > 0) {
+        std::string error;
+        ReadFen(StartFen, error);
+        if (int moves = Pos("moves", line); moves > 0)
+            PlayMoveText(Trim(CopyFrom(line, moves + 5)));
+        return true;
+    }
+    if (int a = Pos("fen", line); a > 0) {
+        const int b = Pos("moves", line);
+        std::string fen = b < 1 ? Trim(CopyFrom(line, a + 4)) : Trim(line.substr(size_t(a + 2), size_t(std::max(0, b - a - 3))));
+        std::string error;
+        if (!ReadFen(fen, error)) {
+            WriteLine("info string invalid FEN (" + error + "): the position is unchanged");
+            return true;
+        }
+        if (b > 0)
+            PlayMoveText(Trim(CopyFrom(line, b + 5)));
+        return true;
+    }
+    return false;
+}
+
+void ReadSearchMoves(const std::string& text) {
+    SearchMoves.count = 0;
+    ForEachWord(text, [](std::string_view word) {
+        if (SearchMoves.count >= MaxSearchMoves)
+            return false;
+        if (Move m = FindLegalMove(word))
+            SearchMoves.moves[++SearchMoves.count] = m;
+        return true;
+    });
+}
+
+void AppendSearchMoves(MoveList& list) {
+    for (int i = 1; i <= SearchMoves.count; ++i)
+        list.moves[++list.count] = SearchMoves.moves[i];
+}

@@ -1,0 +1,19 @@
+// Builds the start-up tables once per test process, as the engine does.
+#include <gtest/gtest.h>
+
+#include "Init.h"
+#include "Magic.h"
+
+namespace {
+
+class EngineTables : public ::testing::Environment {
+public:
+    void SetUp() override {
+        BuildMagicTables();
+        InitTables();
+    }
+};
+
+[[maybe_unused]] auto* const Registered = ::testing::AddGlobalTestEnvironment(new EngineTables);
+
+}  // namespace
