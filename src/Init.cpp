@@ -516,6 +516,9 @@ std::string WriteFen() {
     // plyCounter started at the FEN's full-move number and counts plies since
     int startSide = Position.sideToMove ^ (Position.stateIndex & 1);
     int fullmove = Position.plyCounter - Position.stateIndex + (Position.stateIndex + startSide) / 2;
-    fen += " " + std::to_string(state.halfmoveClock) + " " + std::to_string(fullmove);
+    fen += ' ';
+    fen += std::to_string(state.halfmoveClock);
+    fen += ' ';
+    fen += std::to_string(fullmove);
     return fen;
 }
