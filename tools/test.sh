@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Builds Varnok and runs every test: the whole suite in Release, again under
+# AddressSanitizer + UndefinedBehaviorSanitizer, and the threading tests under
+# ThreadSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+tools/install-deps.sh
+jobs=$(nproc)
+
+build() {  # build DIR [cmake options...]
+    local dir=$1
+    shift
+    cmake -S . -B "$dir" "$@" >/dev/null
+    cmake --build "$dir" -j"$jobs"
+}
+
+echo "== Release"
+build build-release -DCMAKE_BUILD_TYPE=Release
+(cd build-release && ctest --output-on-failure -j"$jobs")
+
+echo "== AddressSanitizer + UndefinedBehaviorSanitizer"
+build build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo "-DVARNOK_SANITIZE=address;undefined"
+(cd build-asan && ctest --output-on-failure -j"$jobs" -LE games)
+
+echo "== ThreadSanitizer"
+build build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARNOK_SANITIZE=thread
+(cd build-tsan && ctest --output-on-failure -j"$jobs" -L threads)
