@@ -1,0 +1,909 @@
+// Tapered static evaluation: two White-relative sums, middlegame and endgame,
+// blended by the game phase. Everything is recomputed at every call.
+#include "Evaluation.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "Bitboard.h"
+#include "Findepartie.h"
+#include "Init.h"
+#include "Magic.h"
+#include "Pawns.h"
+#include "Util.h"
+
+int32_t ScoreMg;
+int32_t ScoreEg;
+int32_t MobilityMg;
+int32_t MobilityEg;
+Bitboard PassedPawns;
+int32_t KingAttackersCount[2];
+int32_t KingAttackersWeight[2];
+int32_t KingAdjacentAttacks[2];
+int32_t ScaleFactor[2];
+Bitboard AttackedBy[2][7];
+Bitboard KingZone[2];
+Bitboard MobilityArea;
+int32_t EndgameScale;
+int32_t KingDanger[2][101];
+
+constexpr SquareTable KingEg = FromPrinted({
+     18,  77, 105, 135, 135, 105,  77,  18,
+     77, 135, 165, 193, 193, 165, 135,  77,
+    105, 165, 193, 222, 222, 193, 165, 105,
+    135, 193, 222, 251, 251, 222, 193, 135,
+    135, 193, 222, 251, 251, 222, 193, 135,
+    105, 165, 193, 222, 222, 193, 165, 105,
+     77, 135, 165, 193, 193, 165, 135,  77,
+     18,  77, 105, 135, 135, 105,  77,  18,
+});
+
+namespace {
+
+constexpr Bitboard LightSquares = 0x55AA55AA55AA55AAULL;
+constexpr Bitboard DarkSquares = ~LightSquares;
+
+// ---------------------------------------------------------------------------
+// Piece tables, by relative square, material included
+
+constexpr SquareTable KnightMg = FromPrinted({
+    624, 750, 778, 792, 792, 778, 750, 624,
+    764, 792, 818, 830, 830, 818, 792, 764,
+    806, 830, 858, 872, 872, 858, 830, 806,
+    806, 830, 858, 872, 872, 858, 830, 806,
+    792, 818, 844, 858, 858, 844, 818, 792,
+    764, 792, 818, 830, 830, 818, 792, 764,
+    724, 750, 778, 792, 792, 778, 750, 724,
+    682, 710, 737, 750, 750, 737, 710, 682,
+});
+
+constexpr SquareTable KnightEg = FromPrinted({
+    742, 767, 791, 804, 804, 791, 767, 742,
+    767, 791, 816, 829, 829, 816, 791, 767,
+    791, 816, 840, 851, 851, 840, 816, 791,
+    804, 829, 851, 864, 864, 851, 829, 804,
+    804, 829, 851, 864, 864, 851, 829, 804,
+    791, 816, 840, 851, 851, 840, 816, 791,
+    767, 791, 816, 829, 829, 816, 791, 767,
+    742, 767, 791, 804, 804, 791, 767, 742,
+});
+
+constexpr SquareTable BishopMg = FromPrinted({
+    819, 819, 823, 828, 828, 823, 819, 819,
+    819, 836, 832, 836, 836, 832, 836, 819,
+    823, 832, 844, 840, 840, 844, 832, 823,
+    828, 836, 840, 853, 853, 840, 836, 828,
+    828, 836, 840, 853, 853, 840, 836, 828,
+    823, 832, 844, 840, 840, 844, 832, 823,
+    819, 836, 832, 836, 836, 832, 836, 819,
+    796, 796, 801, 806, 806, 801, 796, 796,
+});
+
+constexpr SquareTable BishopEg = FromPrinted({
+    798, 815, 822, 831, 831, 822, 815, 798,
+    815, 831, 839, 846, 846, 839, 831, 815,
+    822, 839, 846, 853, 853, 846, 839, 822,
+    831, 846, 853, 861, 861, 853, 846, 831,
+    831, 846, 853, 861, 861, 853, 846, 831,
+    822, 839, 846, 853, 853, 846, 839, 822,
+    815, 831, 839, 846, 846, 839, 831, 815,
+    798, 815, 822, 831, 831, 822, 815, 798,
+});
+
+constexpr SquareTable RookMg = FromPrinted({
+    1258, 1263, 1268, 1272, 1272, 1268, 1263, 1258,
+    1258, 1263, 1268, 1272, 1272, 1268, 1263, 1258,
+    1258, 1263, 1268, 1272, 1272, 1268, 1263, 1258,
+    1258, 1263, 1268, 1272, 1272, 1268, 1263, 1258,
+    1258, 1263, 1268, 1272, 1272, 1268, 1263, 1258,
+    1258, 1263, 1268, 1272, 1272, 1268, 1263, 1258,
+    1258, 1263, 1268, 1272, 1272, 1268, 1263, 1258,
+    1258, 1263, 1268, 1272, 1272, 1268, 1263, 1258,
+});
+
+constexpr SquareTable RookEg = [] {
+    SquareTable t{};
+    t.fill(1281);
+    return t;
+}();
+
+constexpr SquareTable QueenMg = [] {
+    SquareTable t{};
+    t.fill(2529);
+    return t;
+}();
+
+constexpr SquareTable QueenEg = FromPrinted({
+    2478, 2504, 2516, 2528, 2528, 2516, 2504, 2478,
+    2504, 2528, 2540, 2552, 2552, 2540, 2528, 2504,
+    2516, 2540, 2552, 2564, 2564, 2552, 2540, 2516,
+    2528, 2552, 2564, 2576, 2576, 2564, 2552, 2528,
+    2528, 2552, 2564, 2576, 2576, 2564, 2552, 2528,
+    2516, 2540, 2552, 2564, 2564, 2552, 2540, 2516,
+    2504, 2528, 2540, 2552, 2552, 2540, 2528, 2504,
+    2478, 2504, 2516, 2528, 2528, 2516, 2504, 2478,
+});
+
+// Outposts by relative square, added to both sums
+constexpr SquareTable KnightOutpost = FromPrinted({
+    0, 0,  0,  0,  0,  0, 0, 0,
+    0, 0,  0,  0,  0,  0, 0, 0,
+    0, 4, 17, 17, 17, 17, 4, 0,
+    0, 8, 26, 35, 35, 26, 8, 0,
+    0, 4, 17, 26, 26, 17, 4, 0,
+    0, 0,  4,  8,  8,  4, 0, 0,
+    0, 0,  0,  0,  0,  0, 0, 0,
+    0, 0,  0,  0,  0,  0, 0, 0,
+});
+
+constexpr SquareTable BishopOutpost = FromPrinted({
+    0,  0,  0,  0,  0,  0,  0, 0,
+    0,  0,  0,  0,  0,  0,  0, 0,
+    0,  5,  8,  8,  8,  8,  5, 0,
+    0, 10, 21, 21, 21, 21, 10, 0,
+    0,  5, 10, 10, 10, 10,  5, 0,
+    0,  0,  5,  5,  5,  5,  0, 0,
+    0,  0,  0,  0,  0,  0,  0, 0,
+    0,  0,  0,  0,  0,  0,  0, 0,
+});
+
+// Mobility by number of safe squares reached
+constexpr Score KnightMobility[9] = {
+    {-38, -33}, {-25, -23}, {-12, -13}, {0, -3}, {12, 7}, {25, 17}, {31, 22}, {38, 27}, {38, 27}};
+constexpr Score BishopMobility[16] = {
+    {-25, -30}, {-11, -16}, {3, -2}, {17, 12}, {31, 26}, {45, 40}, {57, 52}, {65, 60},
+    {71, 65}, {74, 69}, {76, 71}, {78, 73}, {79, 74}, {80, 75}, {81, 76}, {81, 76}};
+constexpr Score RookMobility[16] = {
+    {-20, -36}, {-14, -19}, {-8, -3}, {-2, 13}, {4, 29}, {10, 46}, {14, 62}, {19, 79},
+    {23, 95}, {26, 106}, {27, 111}, {28, 114}, {29, 116}, {30, 117}, {31, 118}, {32, 118}};
+constexpr Score QueenMobility[32] = {
+    {-10, -18}, {-8, -13}, {-6, -7}, {-3, -2}, {-1, 3}, {1, 8}, {3, 13}, {5, 19},
+    {8, 23}, {10, 27}, {12, 32}, {15, 34}, {16, 35}, {17, 35}, {18, 35}, {20, 35},
+    {20, 35}, {20, 35}, {20, 35}, {20, 35}, {20, 35}, {20, 35}, {20, 35}, {20, 35},
+    {20, 35}, {20, 35}, {20, 35}, {20, 35}, {20, 35}, {20, 35}, {20, 35}, {20, 35}};
+
+// By piece type
+constexpr const SquareTable* PieceMg[7] = {nullptr, nullptr, &KnightMg, &BishopMg, &RookMg, &QueenMg, nullptr};
+constexpr const SquareTable* PieceEg[7] = {nullptr, nullptr, &KnightEg, &BishopEg, &RookEg, &QueenEg, nullptr};
+constexpr const Score* Mobility[7] = {nullptr, nullptr, KnightMobility, BishopMobility, RookMobility, QueenMobility, nullptr};
+constexpr int32_t KingAttackWeight[7] = {0, 0, 2, 2, 3, 5, 0};
+constexpr Score AttackedByPawn[7] = {{0, 0}, {0, 0}, {56, 70}, {56, 70}, {76, 99}, {86, 118}, {0, 0}};
+constexpr Score SeventhRank[7] = {{0, 0}, {0, 0}, {0, 0}, {0, 0}, {47, 98}, {27, 54}, {0, 0}};
+
+// ---------------------------------------------------------------------------
+// King tables, by relative square
+
+constexpr SquareTable KingMg = FromPrinted({
+     94, 119,  69,  21,  21,  69, 119,  94,
+    119, 142,  94,  46,  46,  94, 142, 119,
+    142, 167, 119,  69,  69, 119, 167, 142,
+    167, 190, 142,  94,  94, 142, 190, 167,
+    190, 214, 167, 119, 119, 167, 214, 190,
+    214, 238, 190, 142, 142, 190, 238, 214,
+    262, 287, 238, 190, 190, 238, 287, 262,
+    287, 311, 262, 214, 214, 262, 311, 287,
+});
+
+// Danger of the defending king's own square
+constexpr SquareTable KingDangerSquare = FromPrinted({
+    15, 15, 15, 15, 15, 15, 15, 15,
+    15, 15, 15, 15, 15, 15, 15, 15,
+    15, 15, 15, 15, 15, 15, 15, 15,
+    15, 15, 15, 15, 15, 15, 15, 15,
+    15, 15, 15, 15, 15, 15, 15, 15,
+     7, 10, 12, 12, 12, 12, 10,  7,
+     2,  2,  4,  8,  8,  4,  2,  2,
+     2,  0,  2,  5,  5,  2,  0,  2,
+});
+
+// ---------------------------------------------------------------------------
+// Threats by attacker (knight, bishop, rook, queen) and victim (pawn .. queen)
+
+constexpr int32_t ThreatMg[4][5] = {
+    {7, 0, 24, 41, 41},
+    {7, 24, 0, 41, 41},
+    {-1, 15, 15, 0, 24},
+    {15, 15, 15, 15, 0},
+};
+constexpr int32_t ThreatEg[4][5] = {
+    {39, 0, 49, 100, 100},
+    {39, 49, 0, 100, 100},
+    {29, 49, 49, 0, 49},
+    {39, 39, 39, 39, 0},
+};
+
+// ---------------------------------------------------------------------------
+// Material imbalance: bishop pair, pawn, knight, bishop, rook, queen
+
+constexpr int32_t Linear[6] = {1617, -162, -1172, -190, 105, 26};
+
+constexpr int32_t OwnImbalance[6][6] = {
+    {7},
+    {39, 2},
+    {35, 271, -4},
+    {7, 25, 4, 7},
+    {-27, -2, 46, 100, 56},
+    {58, 29, 83, 148, -3, -25},
+};
+
+constexpr int32_t OppImbalance[6][6] = {
+    {41},
+    {37, 41},
+    {10, 62, 41},
+    {57, 64, 39, 41},
+    {50, 40, 23, -22, 41},
+    {106, 101, 3, 151, 171, 41},
+};
+
+// Endgame scale of a pawnless side by its number of bishops
+constexpr int32_t PawnlessScale[3] = {6, 12, 32};
+
+constexpr int Sign(int side) { return side == White ? 1 : -1; }
+
+// Pawn squares behind which the advance cannot go
+constexpr Bitboard RankOrEmpty(int rank) { return rank >= 0 && rank < 8 ? RankMask[rank] : 0; }
+
+// ---------------------------------------------------------------------------
+// Pieces
+
+// Steps every piece takes: table value, attacks, king-zone pressure,
+// mobility and the pawn that hits it. Returns the mobility count.
+int PieceCommon(int side, int kind, int s, Bitboard attacks) {
+    const int other = side ^ 1;
+    const int relative = RelativeSquare(side, s);
+    ScoreMg += (*PieceMg[kind])[relative];
+    ScoreEg += (*PieceEg[kind])[relative];
+    AttackedBy[side][kind] |= attacks;
+
+    if (attacks & KingZone[side]) {
+        ++KingAttackersCount[side];
+        KingAttackersWeight[side] += KingAttackWeight[kind];
+        const Bitboard adjacent = attacks & AttackedBy[other][King];
+        if (adjacent)
+            KingAdjacentAttacks[side] += PopCount(adjacent);
+    }
+
+    const int mobility = PopCount(attacks & MobilityArea);
+    MobilityMg += Mobility[kind][mobility].mg;
+    MobilityEg += Mobility[kind][mobility].eg;
+
+    if (AttackedBy[other][Pawn] & SetMask[s]) {
+        ScoreMg -= AttackedByPawn[kind].mg;
+        ScoreEg -= AttackedByPawn[kind].eg;
+    }
+    return mobility;
+}
+
+// A minor piece that no enemy pawn can chase away; worth more when a pawn
+// guards it, and most when no enemy minor can trade itself for it
+void Outpost(int side, int s, const SquareTable& table) {
+    const int other = side ^ 1;
+    if (AttackSpan[side][s] & Position.pieces[other][Pawn])
+        return;
+    int32_t bonus = table[RelativeSquare(side, s)];
+    if (bonus && (AttackedBy[side][Pawn] & SetMask[s])) {
+        const Bitboard sameColour = (LightSquares & SetMask[s]) ? LightSquares : DarkSquares;
+        if (!Position.pieces[other][Knight] && !(Position.pieces[other][Bishop] & sameColour))
+            bonus = 2 * bonus + bonus / 2;
+        else
+            bonus = bonus + bonus / 2;
+    }
+    ScoreMg += bonus;
+    ScoreEg += bonus;
+}
+
+// Rooks and queens on the seventh rank while the enemy king is on the eighth
+void SeventhRankBonus(int side, int kind, int s) {
+    const int other = side ^ 1;
+    if (RankOf(RelativeSquare(side, s)) == 6 && RankOf(RelativeSquare(side, Position.kingSquare[other])) == 7) {
+        ScoreMg += SeventhRank[kind].mg;
+        ScoreEg += SeventhRank[kind].eg;
+    }
+}
+
+void EvalKnights(int side) {
+    for (Bitboard knights = Position.pieces[side][Knight]; knights;) {
+        const int s = PopLowest(knights);
+        PieceCommon(side, Knight, s, KnightAttacks[s]);
+        Outpost(side, s, KnightOutpost);
+    }
+}
+
+// A bishop sees through its own queens
+void EvalBishops(int side) {
+    const Bitboard occupancy = Position.occupied & ~Position.pieces[side][Queen];
+    for (Bitboard bishops = Position.pieces[side][Bishop]; bishops;) {
+        const int s = PopLowest(bishops);
+        PieceCommon(side, Bishop, s, BishopAttacks(s, occupancy));
+        Outpost(side, s, BishopOutpost);
+    }
+}
+
+// A rook shut in on the king's wing by its own uncastled king
+bool TrappedByKing(int side, int s) {
+    const int kingSquare = Position.kingSquare[side];
+    const int kingFile = FileOf(kingSquare);
+    const int rookFile = FileOf(s);
+    if (RankOf(RelativeSquare(side, kingSquare)) != 0 && RankOf(kingSquare) != RankOf(s))
+        return false;
+    const unsigned open = HalfOpenFiles[side];
+    if (kingFile >= 4)
+        return rookFile > kingFile && (open >> (kingFile + 1)) == 0;
+    return rookFile < kingFile && (open & ((1u << kingFile) - 1)) == 0;
+}
+
+// Rooks see through their own rooks and queens
+void EvalRooks(int side) {
+    const int other = side ^ 1;
+    const Bitboard occupancy = Position.occupied & ~Position.pieces[side][RooksQueens];
+    for (Bitboard rooks = Position.pieces[side][Rook]; rooks;) {
+        const int s = PopLowest(rooks);
+        const int mobility = PieceCommon(side, Rook, s, RookAttacks(s, occupancy));
+        SeventhRankBonus(side, Rook, s);
+
+        const int file = FileOf(s);
+        if (HalfOpenFiles[side] & (1u << file)) {
+            const int32_t bonus = (FileMask[file] & Position.pieces[other][Pawn]) ? 19 : 43;
+            ScoreMg += bonus;
+            ScoreEg += bonus;
+        } else if (mobility <= 6 && TrappedByKing(side, s)) {
+            int32_t penalty = 180 - 16 * mobility;
+            // The king may still castle the rook free
+            if (CurrentState().castling[side])
+                penalty /= 2;
+            ScoreMg -= penalty;
+        }
+    }
+}
+
+void EvalQueens(int side) {
+    for (Bitboard queens = Position.pieces[side][Queen]; queens;) {
+        const int s = PopLowest(queens);
+        PieceCommon(side, Queen, s, QueenAttacks(s, Position.occupied));
+        SeventhRankBonus(side, Queen, s);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Driver steps
+
+// Pawn and king attacks, king zones, and pawn pairs that hit the enemy king's squares
+void SetUpAttacks() {
+    for (int s = White; s <= Black; ++s) {
+        const int other = s ^ 1;
+        const Bitboard kingAttacks = KingAttacks[Position.kingSquare[other]];
+        AttackedBy[other][King] = kingAttacks;
+        KingZone[s] = kingAttacks | (s == White ? kingAttacks >> 8 : kingAttacks << 8);
+        const Bitboard pawns = Position.pieces[s][Pawn];
+        AttackedBy[s][Pawn] = PawnCapturesLeft(s, pawns) | PawnCapturesRight(s, pawns);
+        const Bitboard hits = AttackedBy[s][Pawn] & kingAttacks;
+        KingAttackersCount[s] = hits ? PopCount(hits) / 2 : 0;
+    }
+}
+
+// Sums stay White-relative after both sides: each side adds what is good for it
+void EvalPawnStructure() {
+    if (!(Position.pieces[White][Pawn] | Position.pieces[Black][Pawn])) {
+        HalfOpenFiles[White] = HalfOpenFiles[Black] = 0xFF;
+        return;
+    }
+    for (int side = White; side <= Black; ++side) {
+        EvalPawns(side);
+        ScoreMg = -ScoreMg;
+        ScoreEg = -ScoreEg;
+    }
+}
+
+void EvalAllPieces() {
+    for (int side = White; side <= Black; ++side) {
+        MobilityArea = ~(Position.pieces[side][AllPieces] | AttackedBy[side ^ 1][Pawn]);
+        EvalPieces(side);
+        ScoreMg = -ScoreMg;
+        ScoreEg = -ScoreEg;
+        MobilityMg = -MobilityMg;
+        MobilityEg = -MobilityEg;
+    }
+}
+
+// Crowded centres favour the side with more room, while minors remain
+void EvalSpace() {
+    const int32_t minors = PopCount(Position.pieces[White][Knight] | Position.pieces[White][Bishop]
+                                    | Position.pieces[Black][Knight] | Position.pieces[Black][Bishop]);
+    const int32_t factor = Position.material[White] + Position.material[Black] >= 11756 ? minors * minors : 0;
+    ScoreMg += ApplyWeight((Space(White) - Space(Black)) * factor, Weights[SpaceWeight].mg);
+}
+
+void MaterialCounts(int side, int32_t counts[6]) {
+    const int bishops = PopCount(Position.pieces[side][Bishop]);
+    counts[0] = bishops >= 2 ? 1 : 0;
+    counts[1] = PopCount(Position.pieces[side][Pawn]);
+    counts[2] = PopCount(Position.pieces[side][Knight]);
+    counts[3] = bishops;
+    counts[4] = PopCount(Position.pieces[side][Rook]);
+    counts[5] = PopCount(Position.pieces[side][Queen]);
+}
+
+// Material imbalance on both sums, and the endgame scale of a side without pawns
+void EvalImbalance() {
+    int32_t total = 0;
+    for (int us = White; us <= Black; ++us) {
+        const int them = us ^ 1;
+        int32_t own[6];
+        int32_t opp[6];
+        MaterialCounts(us, own);
+        MaterialCounts(them, opp);
+
+        // Without pawns a small material edge rarely wins
+        const int32_t ours = Position.material[us];
+        const int32_t theirs = Position.material[them];
+        if (own[1] == 0 && ours - theirs <= 836) {
+            if (ours == theirs || ours < 1270)
+                ScaleFactor[us] = 0;
+            else if (own[3] <= 2)
+                ScaleFactor[us] = PawnlessScale[own[3]];
+        }
+
+        if (own[4] >= 1)
+            total -= Sign(us) * ((own[4] - 1) * 554 + own[5] * 320);
+
+        int32_t value = 0;
+        for (int i = 0; i < 6; ++i) {
+            if (!own[i])
+                continue;
+            int32_t v = Linear[i];
+            for (int j = 0; j <= i; ++j)
+                v += own[j] * OwnImbalance[i][j] + opp[j] * OppImbalance[i][j];
+            value += own[i] * v;
+        }
+        total += Sign(us) * value;
+    }
+    ScoreMg += total / 16;
+    ScoreEg += total / 16;
+}
+
+// Bishops of opposite colours draw many endings
+void ScaleOppositeBishops(int32_t phase) {
+    const Bitboard whiteBishops = Position.pieces[White][Bishop];
+    const Bitboard blackBishops = Position.pieces[Black][Bishop];
+    if (phase >= 128 || EndgameScale != 64 || PopCount(whiteBishops) != 1 || PopCount(blackBishops) != 1)
+        return;
+    if (((whiteBishops & LightSquares) != 0) == ((blackBishops & LightSquares) != 0))
+        return;
+    if (Position.material[White] == 836 && Position.material[Black] == 836) {
+        const int pawns = PopCount(Position.pieces[White][Pawn] | Position.pieces[Black][Pawn]);
+        EndgameScale = pawns == 1 ? 8 : 32;
+    } else {
+        EndgameScale = 50;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// The "eval" breakdown: the sums after each step of the driver
+
+enum TraceStage : int {
+    StagePawns, StagePieces, StageKing, StageThreats, StagePassed, StageRace,
+    StageSpace, StageMobility, StageImbalance, StageTempo, StageCount
+};
+
+constexpr const char* StageNames[StageCount] = {
+    "pawns", "pieces", "king safety", "threats", "passed pawns", "pawn race",
+    "space", "mobility", "imbalance", "tempo"};
+
+struct EvalTrace {
+    Score sums[StageCount];
+    Score mobility;        // unweighted, after the pieces
+    int32_t phase;
+    int32_t scale;
+    int32_t blended;       // White-relative, rounded, before the recognisers
+    int32_t final;         // White-relative
+};
+
+template <bool Traced>
+void Record(EvalTrace* trace, TraceStage stage) {
+    if constexpr (Traced)
+        trace->sums[stage] = {ScoreMg, ScoreEg};
+}
+
+template <bool Traced>
+int32_t EvaluatePosition(EvalTrace* trace) {
+    // Step 1. Scratch state
+    ResetEvalState();
+
+    // Step 2. Pawn and king attacks, king zones
+    SetUpAttacks();
+
+    // Step 3. Pawn structure
+    EvalPawnStructure();
+    Record<Traced>(trace, StagePawns);
+
+    // Step 4. Pieces, mobility and the attack sets
+    EvalAllPieces();
+    Record<Traced>(trace, StagePieces);
+    if constexpr (Traced)
+        trace->mobility = {MobilityMg, MobilityEg};
+
+    // Step 5. King safety
+    EvalKing(White);
+    EvalKing(Black);
+    Record<Traced>(trace, StageKing);
+
+    // Step 6. Threats
+    EvalThreats(White);
+    EvalThreats(Black);
+    Record<Traced>(trace, StageThreats);
+
+    // Step 7. Passed pawns
+    EvalPassedPawns(White);
+    EvalPassedPawns(Black);
+    Record<Traced>(trace, StagePassed);
+
+    // Step 8. Pawn race against a side without pieces
+    if (Position.material[White] == 0 || Position.material[Black] == 0)
+        EvalPawnRace();
+    Record<Traced>(trace, StageRace);
+
+    // Step 9. Phase
+    const int32_t phase = GamePhase();
+
+    // Step 10. Space
+    if (phase > 0)
+        EvalSpace();
+    Record<Traced>(trace, StageSpace);
+
+    // Step 11. Mobility
+    ScoreMg += ApplyWeight(MobilityMg, Weights[MobilityWeight].mg);
+    ScoreEg += ApplyWeight(MobilityEg, Weights[MobilityWeight].eg);
+    Record<Traced>(trace, StageMobility);
+
+    // Step 12. Material imbalance and pawnless scale factors
+    EvalImbalance();
+    Record<Traced>(trace, StageImbalance);
+
+    // Step 13. Tempo
+    const int stm = Position.sideToMove;
+    ScoreMg += stm == White ? 24 : -24;
+    ScoreEg += stm == White ? 11 : -11;
+    Record<Traced>(trace, StageTempo);
+
+    // Step 14. Scale of the side that is ahead
+    EndgameScale = ScoreEg > 0 ? ScaleFactor[White] : ScaleFactor[Black];
+
+    // Step 15. Opposite-coloured bishops
+    ScaleOppositeBishops(phase);
+
+    // Step 16. Blend, rounded down to a multiple of 8 (toward minus infinity)
+    const int32_t eg = ScoreEg * EndgameScale / 64;
+    int32_t v = (ScoreMg * phase + eg * (128 - phase)) / 128;
+    v &= ~7;
+    if constexpr (Traced) {
+        trace->phase = phase;
+        trace->scale = EndgameScale;
+        trace->blended = v;
+    }
+
+    // Steps 17 and 18. Known endings, then the side to move's point of view
+    if (phase == 0)
+        v = EvalEndgame(v, stm);
+    if constexpr (Traced)
+        trace->final = v;
+    return stm == White ? v : -v;
+}
+
+std::string FormatRow(const char* name, Score term, Score sum) {
+    char line[96];
+    std::snprintf(line, sizeof line, "%-13s|%7d %7d |%7d %7d", name, term.mg, term.eg, sum.mg, sum.eg);
+    return line;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Public interface
+
+void ResetEvalState() {
+    ScoreMg = ScoreEg = 0;
+    MobilityMg = MobilityEg = 0;
+    PassedPawns = 0;
+    for (int side = White; side <= Black; ++side) {
+        KingAttackersCount[side] = 0;
+        KingAttackersWeight[side] = 0;
+        KingAdjacentAttacks[side] = 0;
+        ScaleFactor[side] = 64;
+        for (int kind = 0; kind < 7; ++kind)
+            AttackedBy[side][kind] = 0;
+    }
+}
+
+int32_t GamePhase() {
+    const int32_t m = Position.material[White] + Position.material[Black];
+    if (m >= 15581)
+        return 128;
+    if (m <= 3998)
+        return 0;
+    return (m - 3998) * 128 / 11583;
+}
+
+int32_t Evaluate() { return EvaluatePosition<false>(nullptr); }
+
+void EvalPieces(int side) {
+    EvalKnights(side);
+    EvalBishops(side);
+    EvalRooks(side);
+    EvalQueens(side);
+    AttackedBy[side][0] = AttackedBy[side][Pawn] | AttackedBy[side][Knight] | AttackedBy[side][Bishop]
+                        | AttackedBy[side][Rook] | AttackedBy[side][Queen] | AttackedBy[side][King];
+}
+
+int32_t Space(int s) {
+    const int other = s ^ 1;
+    const Bitboard pawns = Position.pieces[s][Pawn];
+    const Bitboard safe = SpaceMask[s] & ~pawns & ~AttackedBy[other][Pawn]
+                        & (AttackedBy[s][0] | ~AttackedBy[other][0]);
+    Bitboard behind = pawns;
+    if (s == White) {
+        behind |= behind >> 8;
+        behind |= behind >> 16;
+    } else {
+        behind |= behind << 8;
+        behind |= behind << 16;
+    }
+    return PopCount(safe) + PopCount(safe & behind);
+}
+
+// ---------------------------------------------------------------------------
+// King safety
+
+void InitKingDangerTable(int rootSide) {
+    int32_t base[101];
+    for (int i = 0; i <= 100; ++i) {
+        base[i] = 2 * i * i / 5;
+        if (i > 0)
+            base[i] = std::min(base[i], base[i - 1] + 30);
+        base[i] = std::min(base[i], 1280);
+    }
+    // The engine fears for its own king a little less than it hopes against the other
+    for (int side = White; side <= Black; ++side) {
+        const int32_t weight = side == rootSide ? Weights[OwnKingWeight].mg : Weights[TheirKingWeight].mg;
+        for (int i = 0; i <= 100; ++i)
+            KingDanger[side][i] = ApplyWeight(base[i], weight);
+    }
+}
+
+int32_t PawnShelter(int us, int kingSquare) {
+    const Bitboard own = Position.pieces[us][Pawn] & FileAndAdjacent[FileOf(kingSquare)];
+    const int step = us == White ? 1 : -1;
+    int32_t shelter = 0;
+    for (int d = 1; d <= 3; ++d)
+        shelter += PopCount(own & RankMask[RankOf(kingSquare) + step * d]) * (128 >> d);
+    return shelter;
+}
+
+// Table value, pawn shelter, and the danger from a queen-led attack on the king's zone
+void EvalKing(int us) {
+    const int them = us ^ 1;
+    const int sign = Sign(us);
+    const int k = Position.kingSquare[us];
+    const int relative = RelativeSquare(us, k);
+    ScoreMg += sign * KingMg[relative];
+    ScoreEg += sign * KingEg[relative];
+
+    int32_t shelter = 0;
+    if (RankOf(relative) <= 3) {
+        shelter = PawnShelter(us, k);
+        ScoreMg += sign * shelter;
+    }
+
+    if (!Position.pieces[them][Queen] || Position.material[them] < 3791 || KingAttackersCount[them] < 2
+        || KingAdjacentAttacks[them] < 1)
+        return;
+
+    const int32_t tempo = them == Position.sideToMove ? 2 : 1;
+    const Bitboard defenders = AttackedBy[us][Pawn] | AttackedBy[us][Knight] | AttackedBy[us][Bishop]
+                             | AttackedBy[us][Rook] | AttackedBy[us][Queen];
+    // Squares next to our king that only the king itself defends
+    const Bitboard undefended = AttackedBy[them][0] & AttackedBy[us][King] & ~defenders;
+    int32_t danger = 3 * (PopCount(undefended) + KingAdjacentAttacks[them])
+                   + std::min(KingAttackersCount[them] * KingAttackersWeight[them] / 2, 25)
+                   + KingDangerSquare[relative] - shelter / 32;
+
+    // Queen contact checks, supported by another piece
+    Bitboard contact = undefended & AttackedBy[them][Queen] & ~Position.pieces[them][AllPieces];
+    if (contact) {
+        contact &= AttackedBy[them][Pawn] | AttackedBy[them][Knight] | AttackedBy[them][Bishop] | AttackedBy[them][Rook];
+        danger += 6 * tempo * PopCount(contact);
+    }
+
+    // Rook contact checks along the king's lines, supported
+    contact = undefended & AttackedBy[them][Rook] & ~Position.pieces[them][AllPieces] & RookAttacks(k, 0);
+    if (contact) {
+        contact &= AttackedBy[them][Pawn] | AttackedBy[them][Knight] | AttackedBy[them][Bishop] | AttackedBy[them][Queen];
+        danger += 4 * tempo * PopCount(contact);
+    }
+
+    // Checks from a distance on squares we do not guard
+    const Bitboard safe = ~(Position.pieces[them][AllPieces] | AttackedBy[us][0]);
+    const Bitboard rookChecks = RookAttacks(k, Position.occupied) & safe;
+    const Bitboard bishopChecks = BishopAttacks(k, Position.occupied) & safe;
+    danger += 3 * PopCount((rookChecks | bishopChecks) & AttackedBy[them][Queen]);
+    danger += 2 * PopCount(rookChecks & AttackedBy[them][Rook]);
+    danger += PopCount(bishopChecks & AttackedBy[them][Bishop]);
+    danger += PopCount(KnightAttacks[k] & AttackedBy[them][Knight] & safe);
+
+    danger = std::clamp(danger, 0, 99);
+    ScoreMg -= sign * KingDanger[us][danger];
+}
+
+// ---------------------------------------------------------------------------
+// Threats, passed pawns, pawn race
+
+// Enemy pieces without a pawn to guard them, under attack; each pair of
+// attacker kind and victim kind counts once
+void EvalThreats(int us) {
+    const int them = us ^ 1;
+    const Bitboard weak = Position.pieces[them][AllPieces] & ~AttackedBy[them][Pawn] & AttackedBy[us][0];
+    if (!weak)
+        return;
+    int32_t mg = 0;
+    int32_t eg = 0;
+    for (int attacker = Knight; attacker <= Queen; ++attacker) {
+        const Bitboard targets = AttackedBy[us][attacker] & weak;
+        if (!targets)
+            continue;
+        for (int victim = Pawn; victim <= Queen; ++victim) {
+            if (targets & Position.pieces[them][victim]) {
+                mg += ThreatMg[attacker - Knight][victim - Pawn];
+                eg += ThreatEg[attacker - Knight][victim - Pawn];
+            }
+        }
+    }
+    ScoreMg += Sign(us) * mg;
+    ScoreEg += Sign(us) * eg;
+}
+
+// Passed pawns grow with their rank, with the kings' distances to the stop
+// square, a free and guarded path, and a neighbour pawn beside or behind
+void EvalPassedPawns(int us) {
+    const int them = us ^ 1;
+    const int push = us == White ? 8 : -8;
+    const int ourKing = Position.kingSquare[us];
+    const int theirKing = Position.kingSquare[them];
+    const Bitboard ownPawns = Position.pieces[us][Pawn];
+    for (Bitboard passed = PassedPawns & ownPawns; passed;) {
+        const int s = PopLowest(passed);
+        const int r = RankOf(RelativeSquare(us, s)) - 1;
+        const int32_t rr = r * (r - 1);
+        int32_t mbonus = 20 * rr;
+        int32_t ebonus = 10 * (rr + r + 1);
+
+        if (rr > 0) {
+            const int block = s + push;
+            ebonus -= 2 * rr * Distance[ourKing][block];
+            ebonus += 5 * rr * Distance[theirKing][block];
+            if (RankOf(RelativeSquare(us, block)) != 7)
+                ebonus -= rr * Distance[ourKing][block + push];
+
+            if (Position.board[block] == Empty) {
+                const Bitboard path = ForwardFile[us][s];
+                const Bitboard defended = path & AttackedBy[us][0];
+                // A major piece behind the pawn attacks its whole path through it
+                Bitboard unsafe;
+                if (ForwardFile[them][s] & Position.pieces[them][RooksQueens] & RookAttacks(s, Position.occupied))
+                    unsafe = path;
+                else
+                    unsafe = path & (AttackedBy[them][0] | Position.pieces[them][AllPieces]);
+                if (!unsafe)
+                    ebonus += (defended == path ? 17 : 15) * rr;
+                else
+                    ebonus += ((unsafe & ~defended) == 0 ? 13 : 8) * rr;
+            }
+        }
+
+        const Bitboard neighbours = AdjacentFiles[FileOf(s)] & ownPawns;
+        if (neighbours & RankMask[RankOf(s)])
+            ebonus += 20 * r;
+        else if (neighbours & RankOrEmpty(RankOf(s) - push / 8))
+            ebonus += 12 * r;
+
+        // A rook pawn runs well against a lone minor, badly against a major
+        if (FileOf(s) == 0 || FileOf(s) == 7) {
+            if (Position.material[them] <= 817)
+                ebonus += ebonus / 4;
+            else if (Position.pieces[them][RooksQueens])
+                ebonus -= ebonus / 4;
+        }
+
+        ScoreMg += Sign(us) * ApplyWeight(mbonus, Weights[PassedWeight].mg);
+        ScoreEg += Sign(us) * ApplyWeight(ebonus, Weights[PassedWeight].eg);
+    }
+}
+
+namespace {
+
+// Plies a pawn needs to promote on an empty file; the double step saves one
+int PliesToPromote(int side, int s) {
+    const int rank = RankOf(RelativeSquare(side, s));
+    return 7 - rank - (rank == 1 ? 1 : 0);
+}
+
+}  // namespace
+
+// Against a bare king, the side whose passed pawn promotes clearly first wins
+void EvalPawnRace() {
+    const int stm = Position.sideToMove;
+
+    // Stage 1. Race values: moves to promote for a pawn the enemy king cannot catch
+    int32_t race[2] = {256, 256};
+    for (int us = White; us <= Black; ++us) {
+        const int them = us ^ 1;
+        if (Position.material[them] != 0)
+            continue;
+        for (Bitboard passed = PassedPawns & Position.pieces[us][Pawn]; passed;) {
+            const int p = PopLowest(passed);
+            int plies = PliesToPromote(us, p);
+            const int promotion = us == White ? 56 + FileOf(p) : FileOf(p);
+            const int distance = Distance[Position.kingSquare[them]][promotion] - (them == stm ? 1 : 0);
+            const Bitboard path = ForwardFile[us][p];
+            const bool covered = (path & ~AttackedBy[us][0]) == 0;
+            if (distance > plies || covered) {
+                plies += PopCount(path & Position.occupied);
+                if (distance > plies || covered)
+                    race[us] = std::min(race[us], 2 * plies - (us == stm ? 1 : 0));
+            }
+        }
+    }
+
+    // Stage 2. The race must be clear, and the loser must have no pawn fast enough
+    if (std::abs(race[White] - race[Black]) < 3)
+        return;
+    const int winner = race[White] < race[Black] ? White : Black;
+    const int loser = winner ^ 1;
+    const Bitboard loserPawns = Position.pieces[loser][Pawn];
+    for (Bitboard pawns = loserPawns; pawns;) {
+        const int p = PopLowest(pawns);
+        const int moves = 2 * PliesToPromote(loser, p) - (loser == stm ? 1 : 0);
+        if (moves >= race[winner] + 3)
+            continue;
+        if (PassedPawns & SetMask[p])
+            return;
+        if (ForwardFile[loser][p] & loserPawns)
+            continue;
+        return;
+    }
+
+    // Stage 3. Score
+    const int32_t bonus = 1280 - 32 * race[winner];
+    ScoreEg += winner == White ? bonus : -bonus;
+}
+
+// ---------------------------------------------------------------------------
+// The "eval" command
+
+void RunEvalCommand() {
+    InitKingDangerTable(Position.sideToMove);
+    EvalTrace trace{};
+    const int32_t value = EvaluatePosition<true>(&trace);
+
+    WriteLine("Evaluation, White's point of view");
+    WriteLine("term         |   term mg  term eg |    sum mg  sum eg");
+    Score previous{0, 0};
+    for (int stage = 0; stage < StageCount; ++stage) {
+        const Score sum = trace.sums[stage];
+        WriteLine(FormatRow(StageNames[stage], {sum.mg - previous.mg, sum.eg - previous.eg}, sum));
+        previous = sum;
+    }
+    char line[160];
+    std::snprintf(line, sizeof line, "mobility before weighting: mg %d eg %d", trace.mobility.mg, trace.mobility.eg);
+    WriteLine(line);
+    std::snprintf(line, sizeof line, "phase %d of 128 (128 = middlegame), endgame scale %d of 64", trace.phase,
+                  trace.scale);
+    WriteLine(line);
+    std::snprintf(line, sizeof line, "blended %d", trace.blended);
+    WriteLine(line);
+    if (trace.phase == 0) {
+        std::snprintf(line, sizeof line, "after the endgame rules %d", trace.final);
+        WriteLine(line);
+    }
+    WriteLine("Final evaluation: " + std::to_string(value));
+}
