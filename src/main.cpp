@@ -5,6 +5,7 @@
 #include <string>
 
 #include "Bitboard.h"
+#include "Evaluation.h"
 #include "GenMoves.h"
 #include "Init.h"
 #include "Magic.h"
@@ -150,6 +151,10 @@ bool HandleLine(std::string line) {
         return false;
     if (line == "d")
         DisplayPosition();
+    if (line == "eval") {
+        HaltSearch();  // the evaluation's scratch state is the search's too
+        RunEvalCommand();
+    }
     return true;
 }
 
