@@ -501,11 +501,13 @@ std::string WriteFen() {
     }
     const StateRecord& state = CurrentState();
     fen += Position.sideToMove == White ? " w " : " b ";
+    // A right whose rook was taken stays in the state but can never be used: write the rights that stand
+    const int white = PossibleRights(White, state.castling[White]), black = PossibleRights(Black, state.castling[Black]);
     std::string rights;
-    if (state.castling[White] & 1) rights += 'K';
-    if (state.castling[White] & 2) rights += 'Q';
-    if (state.castling[Black] & 1) rights += 'k';
-    if (state.castling[Black] & 2) rights += 'q';
+    if (white & 1) rights += 'K';
+    if (white & 2) rights += 'Q';
+    if (black & 1) rights += 'k';
+    if (black & 2) rights += 'q';
     fen += rights.empty() ? "-" : rights;
     fen += ' ';
     if (state.epSquare) {
