@@ -235,6 +235,7 @@ void ClearPosition() {
     Position.occupied = 0;
     for (StateRecord& state : Position.states) {
         state.castling[0] = state.castling[1] = 0;
+        state.usableCastling[0] = state.usableCastling[1] = 0;
         state.epSquare = 0;
         state.halfmoveClock = 0;
         state.inCheck = 0;
@@ -460,7 +461,7 @@ bool ReadFen(std::string_view text, std::string& error) {
             if (ch == 'q') state.castling[Black] |= 2;
         }
     for (int c = White; c <= Black; ++c)
-        state.castling[c] = uint8_t(PossibleRights(c, state.castling[c]));
+        state.usableCastling[c] = state.castling[c] = uint8_t(PossibleRights(c, state.castling[c]));
     state.epSquare = fields.size() > 3 ? PossibleEpSquare(fields[3]) : 0;
     state.halfmoveClock = halfmove;
     Position.plyCounter = fullmove;
@@ -502,7 +503,7 @@ std::string WriteFen() {
     const StateRecord& state = CurrentState();
     fen += Position.sideToMove == White ? " w " : " b ";
     // A right whose rook was taken stays in the state but can never be used: write the rights that stand
-    const int white = PossibleRights(White, state.castling[White]), black = PossibleRights(Black, state.castling[Black]);
+    const int white = state.usableCastling[White], black = state.usableCastling[Black];
     std::string rights;
     if (white & 1) rights += 'K';
     if (white & 2) rights += 'Q';

@@ -130,6 +130,15 @@ void MakeMove(Move m) {
         RefreshSliders(them);
     }
 
+    for (int c = White; c <= Black; ++c)
+        next.usableCastling[c] = previous.usableCastling[c] & next.castling[c];
+    if (captured == Rook) {
+        if (to == CastleRookFrom[them][0])
+            next.usableCastling[them] &= 2;
+        else if (to == CastleRookFrom[them][1])
+            next.usableCastling[them] &= 1;
+    }
+
     // Step 8-10.
     RefreshSliders(us);
     Position.occupied = Position.pieces[us][AllPieces] | Position.pieces[them][AllPieces];
@@ -212,6 +221,8 @@ void MakeNullMove() {
     next.inCheck = 0;
     next.castling[White] = previous.castling[White];
     next.castling[Black] = previous.castling[Black];
+    next.usableCastling[White] = previous.usableCastling[White];
+    next.usableCastling[Black] = previous.usableCastling[Black];
     ++Position.plyCounter;
 }
 

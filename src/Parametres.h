@@ -29,6 +29,9 @@ constexpr int StateCount = MaxGamePlies + 2 * MaxSearchPlies + 1;
 
 struct StateRecord {
     uint8_t castling[2];    // bit 0 king-side, bit 1 queen-side
+    // The rights that can still be exercised: a rook taken on its corner loses its
+    // right here, so that another rook reaching that corner never castles
+    uint8_t usableCastling[2];
     int32_t epSquare;       // 0 = none
     int32_t halfmoveClock;
     uint8_t inCheck;
