@@ -148,7 +148,13 @@ constexpr Bitboard PromotionFromRank[2] = {RankMask[6], RankMask[1]};
 constexpr int CaptureOffsetLeft[2] = {-7, 9};
 constexpr int CaptureOffsetRight[2] = {-9, 7};
 
+// Counting only (the last ply of perft) needs neither the word nor its check bit
+template <bool Count>
 void PackMove(GenContext& context, MoveList& list) {
+    if constexpr (Count) {
+        ++list.count;
+        return;
+    }
     const int captured = context.epPawnSquare ? Pawn : Position.board[context.to];
     Move m = PackMoveWord(context.from, context.to, Position.board[context.from], captured, context.promotion,
                           context.epPawnSquare, context.castlingKind, context.rights);
@@ -157,10 +163,15 @@ void PackMove(GenContext& context, MoveList& list) {
     list.moves[++list.count] = m;
 }
 
+template <bool Count>
 void AddMovesTo(GenContext& context, MoveList& list, Bitboard destinations) {
+    if constexpr (Count) {
+        list.count += PopCount(destinations);
+        return;
+    }
     while (destinations) {
         context.to = PopLowest(destinations);
-        PackMove(context, list);
+        PackMove<Count>(context, list);
     }
 }
 
@@ -169,23 +180,30 @@ inline bool LeavesPinLine(const GenContext& context) {
         && !(RayThrough[Position.kingSquare[Position.sideToMove]][context.from] & SetMask[context.to]);
 }
 
+template <bool Count>
 void AddWithPromotions(GenContext& context, MoveList& list) {
     if (PromotionFromRank[Position.sideToMove] & SetMask[context.from]) {
+        if constexpr (Count) {
+            list.count += 4;
+            return;
+        }
         for (int promotion : {Queen, Rook, Bishop, Knight}) {
             context.promotion = promotion;
-            PackMove(context, list);
+            PackMove<Count>(context, list);
         }
         context.promotion = 0;
     } else
-        PackMove(context, list);
+        PackMove<Count>(context, list);
 }
 
+template <bool Count>
 void AddPawnMove(GenContext& context, MoveList& list) {
     if (LeavesPinLine(context))
         return;
-    AddWithPromotions(context, list);
+    AddWithPromotions<Count>(context, list);
 }
 
+template <bool Count>
 void AddPawnCapture(GenContext& context, MoveList& list) {
     if (LeavesPinLine(context))
         return;
@@ -204,7 +222,7 @@ void AddPawnCapture(GenContext& context, MoveList& list) {
         }
     } else
         context.epPawnSquare = 0;
-    AddWithPromotions(context, list);
+    AddWithPromotions<Count>(context, list);
     context.epPawnSquare = 0;
 }
 
@@ -214,10 +232,12 @@ void ResetMoveFields(GenContext& context) {
     context.castlingKind = 0;
 }
 
+template <bool Count>
 void GenCastling(GenContext& context, MoveList& list, Bitboard attacked) {
     const int us = Position.sideToMove;
+    const int usable = CurrentState().usableCastling[us];
     for (int kind = 0; kind < 2; ++kind) {
-        if (!(context.rights & (1 << kind)))
+        if (!(usable & (1 << kind)))
             continue;
         const Square kingTo = CastleKingTo[us][kind];
         if ((Position.occupied & CastleEmpty[us][kind]) || (attacked & CastleSafe[us][kind])
@@ -226,20 +246,22 @@ void GenCastling(GenContext& context, MoveList& list, Bitboard attacked) {
             continue;
         context.to = kingTo;
         context.castlingKind = kind + 1;
-        PackMove(context, list);
+        PackMove<Count>(context, list);
     }
     context.castlingKind = 0;
 }
 
+template <bool Count>
 void GenKingMoves(GenContext& context, MoveList& list) {
     ResetMoveFields(context);
     context.from = Position.kingSquare[Position.sideToMove];
     const Bitboard attacked = AttackedSquares(Position.sideToMove ^ 1);
-    AddMovesTo(context, list, KingAttacks[context.from] & context.targets & ~attacked);
+    AddMovesTo<Count>(context, list, KingAttacks[context.from] & context.targets & ~attacked);
     if (!(attacked & SetMask[context.from]) && context.rights)
-        GenCastling(context, list, attacked);
+        GenCastling<Count>(context, list, attacked);
 }
 
+template <bool Count>
 void GenPawnPushes(GenContext& context, MoveList& list) {
     ResetMoveFields(context);
     const int us = Position.sideToMove;
@@ -250,15 +272,16 @@ void GenPawnPushes(GenContext& context, MoveList& list) {
     while (single) {
         context.to = PopLowest(single);
         context.from = context.to + 8 * BackwardStep[us];
-        AddPawnMove(context, list);
+        AddPawnMove<Count>(context, list);
     }
     while (twice) {
         context.to = PopLowest(twice);
         context.from = context.to + 16 * BackwardStep[us];
-        AddPawnMove(context, list);
+        AddPawnMove<Count>(context, list);
     }
 }
 
+template <bool Count>
 void GenPawnCaptures(GenContext& context, MoveList& list) {
     ResetMoveFields(context);
     const int us = Position.sideToMove;
@@ -271,15 +294,16 @@ void GenPawnCaptures(GenContext& context, MoveList& list) {
     for (Bitboard b = PawnCapturesLeft(us, pawns) & capturable; b;) {
         context.to = PopLowest(b);
         context.from = context.to + CaptureOffsetLeft[us];
-        AddPawnCapture(context, list);
+        AddPawnCapture<Count>(context, list);
     }
     for (Bitboard b = PawnCapturesRight(us, pawns) & capturable; b;) {
         context.to = PopLowest(b);
         context.from = context.to + CaptureOffsetRight[us];
-        AddPawnCapture(context, list);
+        AddPawnCapture<Count>(context, list);
     }
 }
 
+template <bool Count>
 void GenKnightMoves(GenContext& context, MoveList& list) {
     ResetMoveFields(context);
     const int us = Position.sideToMove;
@@ -287,11 +311,11 @@ void GenKnightMoves(GenContext& context, MoveList& list) {
     // a pinned knight never moves
     for (Bitboard b = Position.pieces[us][Knight] & ~context.pinned; b;) {
         context.from = PopLowest(b);
-        AddMovesTo(context, list, KnightAttacks[context.from] & context.targets & ~own);
+        AddMovesTo<Count>(context, list, KnightAttacks[context.from] & context.targets & ~own);
     }
 }
 
-template <Bitboard (*Attacks)(Square, Bitboard)>
+template <bool Count, Bitboard (*Attacks)(Square, Bitboard)>
 void GenSliderMoves(GenContext& context, MoveList& list, Bitboard sliders) {
     ResetMoveFields(context);
     const int us = Position.sideToMove;
@@ -302,50 +326,69 @@ void GenSliderMoves(GenContext& context, MoveList& list, Bitboard sliders) {
         Bitboard destinations = Attacks(context.from, Position.occupied) & ~own & context.targets;
         if (context.pinned & SetMask[context.from])
             destinations &= RayThrough[king][context.from];
-        AddMovesTo(context, list, destinations);
+        AddMovesTo<Count>(context, list, destinations);
     }
 }
 
+template <bool Count>
 void GenDiagonalMoves(GenContext& context, MoveList& list) {
-    GenSliderMoves<BishopAttacks>(context, list, Position.pieces[Position.sideToMove][BishopsQueens]);
+    GenSliderMoves<Count, BishopAttacks>(context, list, Position.pieces[Position.sideToMove][BishopsQueens]);
 }
 
+template <bool Count>
 void GenStraightMoves(GenContext& context, MoveList& list) {
-    GenSliderMoves<RookAttacks>(context, list, Position.pieces[Position.sideToMove][RooksQueens]);
+    GenSliderMoves<Count, RookAttacks>(context, list, Position.pieces[Position.sideToMove][RooksQueens]);
 }
 
 void GenKingCaptures(GenContext& context, MoveList& list) {
     ResetMoveFields(context);
     context.from = Position.kingSquare[Position.sideToMove];
     const Bitboard attacked = AttackedSquares(Position.sideToMove ^ 1);
-    AddMovesTo(context, list, KingAttacks[context.from] & context.targets & ~attacked);
+    AddMovesTo<false>(context, list, KingAttacks[context.from] & context.targets & ~attacked);
 }
 
+template <bool Count>
 void GenPieceMoves(GenContext& context, MoveList& list) {
-    GenPawnCaptures(context, list);
-    GenKnightMoves(context, list);
-    GenDiagonalMoves(context, list);
-    GenStraightMoves(context, list);
+    GenPawnCaptures<Count>(context, list);
+    GenKnightMoves<Count>(context, list);
+    GenDiagonalMoves<Count>(context, list);
+    GenStraightMoves<Count>(context, list);
 }
 
 }  // namespace
 
-void GenerateLegal(MoveList& list) {
+namespace {
+
+template <bool Count>
+void Generate(MoveList& list) {
     const int us = Position.sideToMove;
     GenContext context;
     list.count = 0;
     context.targets = ~Position.pieces[us][AllPieces];
     context.rights = CurrentState().castling[us];
-    FillCheckContext(context);
-    GenKingMoves(context, list);
+    if constexpr (Count)
+        context.pinned = PinnedPieces(us, us);
+    else
+        FillCheckContext(context);
+    GenKingMoves<Count>(context, list);
     if (CurrentState().inCheck) {
         Bitboard mask = EvasionMask();
         if (PopCount(mask & Position.pieces[us ^ 1][AllPieces]) > 1)
             return;  // double check: only the king can move
         context.targets &= mask;
     }
-    GenPawnPushes(context, list);
-    GenPieceMoves(context, list);
+    GenPawnPushes<Count>(context, list);
+    GenPieceMoves<Count>(context, list);
+}
+
+}  // namespace
+
+void GenerateLegal(MoveList& list) { Generate<false>(list); }
+
+int CountLegalMoves() {
+    MoveList counter;
+    Generate<true>(counter);
+    return counter.count;
 }
 
 void GenerateCaptures(MoveList& list) {
@@ -356,5 +399,5 @@ void GenerateCaptures(MoveList& list) {
     context.rights = CurrentState().castling[us];
     FillCheckContext(context);
     GenKingCaptures(context, list);
-    GenPieceMoves(context, list);
+    GenPieceMoves<false>(context, list);
 }

@@ -21,6 +21,9 @@ struct GenContext {
 // Exactly the legal moves of the side to move, in the fixed generation order
 void GenerateLegal(MoveList& list);
 
+// The number of legal moves, without building them
+int CountLegalMoves();
+
 // The legal captures of the side to move; not for use in check
 void GenerateCaptures(MoveList& list);
 

@@ -14,10 +14,12 @@ uint64_t PerftNodeCount = 0;
 uint64_t PerftNodes(int depth) {
     if (depth == 0)
         return 1;
+    if (depth == 1)
+        return uint64_t(CountLegalMoves());
     MoveList list;
     GenerateLegal(list);
-    if (depth == 1 || list.count == 0)
-        return uint64_t(list.count);
+    if (list.count == 0)
+        return 0;
     uint64_t nodes = 0;
     for (int i = 1; i <= list.count; ++i) {
         MakeMove(list.moves[i]);

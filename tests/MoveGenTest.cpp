@@ -168,6 +168,15 @@ TEST(MoveGeneration, NoCastlingWithARookTakenOnItsCorner) {
     EXPECT_NE(Generated("e1c1"), 0u);
 }
 
+// Another rook reaching the empty corner does not bring the lost right back
+TEST(MoveGeneration, NoCastlingWithARookThatTookTheCornerOfALostOne) {
+    ASSERT_TRUE(Load("4k3/8/8/8/8/8/6b1/R3K2R b KQ - 0 1"));
+    ASSERT_TRUE(Play("g2h1 a1a2 h1d5 a2h2 e8d8 h2h1 d8e8"));
+    EXPECT_EQ(Generated("e1g1"), 0u);
+    EXPECT_EQ(CountLegalMoves(), 14);
+    EXPECT_EQ(WriteFen(), "4k3/8/8/3b4/8/8/8/4K2R w - - 6 5");
+}
+
 // ---------------------------------------------------------------------------
 // Capture generation
 
