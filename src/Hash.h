@@ -1,0 +1,51 @@
+// The transposition table: one directly mapped slot per index, replaced by
+// priority (root ply + draft).
+#pragma once
+
+#include <cstdint>
+
+#include "Parametres.h"
+
+constexpr uint8_t BoundExact = 1;
+constexpr uint8_t BoundUpper = 2;
+constexpr uint8_t BoundLower = 3;
+
+// A probe's answer: an upper bound lies below beta, so a null move would fail
+constexpr int ValueSkipNull = -41999;
+
+constexpr int HashMinMegabytes = 4;
+constexpr int HashMaxMegabytes = 1024;
+constexpr int HashDefaultMegabytes = 256;
+
+extern Hash* HashTable;
+extern uint32_t HashSize;       // entries, a power of two
+extern uint32_t HashUsed;       // slots filled since the last clear
+extern Move HashMove;           // move of the last probe whose keys matched
+extern int32_t RootPly;         // plyCounter of the search's root
+
+// Entries for a table of the given megabytes: the largest power of two not
+// above megabytes x 32768, at least 1024.
+uint32_t HashEntriesFor(int megabytes);
+
+// Resizes and clears the table. When the memory cannot be had, keeps the
+// largest table that can; returns the megabytes the table now holds.
+int AllocateHash(int megabytes);
+
+// Megabytes the current table holds
+int HashMegabytes();
+
+void ClearHash();
+
+int ProbeHash(int depth, int alpha, int beta, uint64_t key1, uint64_t key2);
+void StoreHash(int depth, int value, int flag, uint64_t key1, uint64_t key2, int rootPly, Move move);
+
+// The slot's move when both keys match, else 0
+Move HashBestMove(uint64_t key1, uint64_t key2);
+
+// The move of the slot key1 addresses, whatever position wrote it
+Move HashSlotMove(uint64_t key1);
+
+// Fill of the table in permille
+int HashFullPermille();
+
+inline Hash& HashSlot(uint64_t key1) { return HashTable[uint32_t(key1) & (HashSize - 1)]; }
