@@ -1,15 +1,21 @@
 // Program entry: start-up, the command loop, the search thread and its handlers.
 #include "main.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <iterator>
 #include <string>
+#include <system_error>
+#include <thread>
 
 #include "Bitboard.h"
 #include "Evaluation.h"
 #include "GenMoves.h"
+#include "Hash.h"
 #include "Init.h"
 #include "Magic.h"
 #include "Perft.h"
+#include "Recherche.h"
 #include "Util.h"
 
 std::atomic<bool> StopSearch{false};
@@ -37,11 +43,134 @@ constexpr const char* Banner = "Varnok 3.7.1 by Brannock";
 // ---------------------------------------------------------------------------
 // Search thread and its handlers
 
-void HaltSearch() {}
-void HandleGo(const std::string&) {}
-void HandlePonderHit() {}
-void HandleSetOption(const std::string&) {}
-void HandleNewGame() {}
+bool SearchThreadStarted = false;
+std::thread SearchThread;
+// After "quit" the search that is being ended writes no "bestmove"
+std::atomic<bool> QuitRequested{false};
+
+void SearchThreadProc() {
+    IterativeDeepening();
+    Searching = false;
+    if (!QuitRequested)
+        WriteLine(BestMoveText);
+}
+
+// Returns once the search thread has ended and written its "bestmove"
+void WaitForSearch() {
+    if (SearchThread.joinable())
+        SearchThread.join();
+}
+
+// Clearing the two hold-back flags first lets a search holding its result finish at once
+void HaltSearch() {
+    NoTimeLimit = false;
+    Pondering = false;
+    StopSearch = true;
+    SignalSearchControl();
+    if (SearchThreadStarted)
+        WaitForSearch();
+}
+
+void StartSearchThread() {
+    SearchThreadStarted = true;
+    // Cleared here, not in the new thread, so that a "stop" right after "go" is never lost
+    StopSearch = false;
+    ExpectTimeBudget();
+    try {
+        SearchThread = std::thread(SearchThreadProc);
+    } catch (const std::system_error&) {
+        // Without a thread there is no search, but the GUI still gets its one answer
+        AnnounceTimeBudget();
+        WriteLine("info string the search thread could not be started");
+        std::fill(std::begin(BestLine), std::end(BestLine), Move(0));
+        WriteLine(BestMoveLine());
+    }
+}
+
+// The number after a "go" keyword; false when the keyword is absent or its value malformed
+bool GoValue(const std::string& line, const std::string& keyword, int32_t& value) {
+    const int at = Pos(keyword, line);
+    if (at == 0)
+        return false;
+    return ParseInt32(FirstWord(Trim(CopyFrom(line, at + int(keyword.size()) + 1)), 1), value);
+}
+
+void HandleGo(const std::string& line) {
+    HaltSearch();
+    SearchStartTime = ClockMs();
+    MovesToGo = 30;
+    DepthLimit = MaxSearchPlies;
+    SearchMovesActive = false;
+
+    int32_t value;
+    if (Pos("ponder", line) > 0) {
+        Pondering = true;
+        NoTimeLimit = true;
+    }
+    if (GoValue(line, "wtime", value))
+        WhiteTime = value;
+    if (GoValue(line, "btime", value))
+        BlackTime = value;
+    if (Pos("infinite", line) > 0)
+        NoTimeLimit = true;
+    if (GoValue(line, "depth", value)) {
+        DepthLimit = value;
+        NoTimeLimit = true;
+    }
+    if (GoValue(line, "winc", value))
+        WhiteIncrement = value;
+    if (GoValue(line, "binc", value))
+        BlackIncrement = value;
+    // The count includes the move to be played now; at least one move is always left
+    if (GoValue(line, "movestogo", value))
+        MovesToGo = int32_t(std::clamp<int64_t>(int64_t(value) + 1, 1, INT32_MAX));
+    if (int at = Pos("searchmoves", line); at > 0) {
+        ReadSearchMoves(Trim(CopyFrom(line, at + 11)));
+        // A list without one legal move restricts nothing
+        SearchMovesActive = SearchMoves.count > 0;
+    }
+    StartSearchThread();
+}
+
+void HandlePonderHit() {
+    WaitForTimeBudget();
+    AdjustBudgetOnPonderHit(ClockMs() - SearchStartTime.load());
+    Pondering = false;
+    NoTimeLimit = false;
+    SignalSearchControl();
+}
+
+// "setoption": only the "Hash" option has an effect. The table is never
+// resized under a running search.
+void HandleSetOption(const std::string& line) {
+    HaltSearch();
+    const int at = Pos("Hash value", line);
+    if (Pos("name", line) == 0 || at == 0)
+        return;
+    int32_t megabytes;
+    if (!ParseInt32(Trim(CopyFrom(line, at + 11)), megabytes))
+        return;
+    megabytes = std::clamp(megabytes, HashMinMegabytes, HashMaxMegabytes);
+    AllocateHash(megabytes);
+    if (HashSize != HashEntriesFor(megabytes))
+        WriteLine("info string Hash: " + std::to_string(megabytes) + " MB could not be allocated, using "
+                  + std::to_string(HashMegabytes()) + " MB");
+}
+
+void HandleNewGame() {
+    HaltSearch();
+    GameSearchCount = 0;
+    ClearHash();
+}
+
+// "bench" or "bench N"; a malformed or non-positive depth writes nothing
+void RunBenchLine(const std::string& line) {
+    int32_t depth = BenchDefaultDepth;
+    if (line != "bench" && !(ParseInt32(Trim(CopyFrom(line, 7)), depth) && depth >= 1))
+        return;
+    HaltSearch();
+    RunBench(std::min(depth, int32_t(MaxSearchPlies)));
+}
 
 // ---------------------------------------------------------------------------
 // Console commands
@@ -155,6 +284,8 @@ bool HandleLine(std::string line) {
         HaltSearch();  // the evaluation's scratch state is the search's too
         RunEvalCommand();
     }
+    if (line == "bench" || line.rfind("bench ", 0) == 0)
+        RunBenchLine(line);
     return true;
 }
 
@@ -163,7 +294,9 @@ bool HandleLine(std::string line) {
 int RunEngine() {
     BuildMagicTables();
     InitTables();
+    AllocateHash(HashDefaultMegabytes);
     InitClock();
+    SearchThreadStarted = false;
     std::string error;
     ReadFen(StartFen, error);
     WriteLine(Banner);
@@ -171,7 +304,9 @@ int RunEngine() {
     std::string line;
     while (ReadLine(line) && HandleLine(line)) {
     }
-    // end of input ends the engine as "quit" does
+    // end of input ends the engine as "quit" does; a running search ends
+    // without its "bestmove" before anything is released
+    QuitRequested = true;
     HaltSearch();
     return 0;
 }

@@ -1,0 +1,1102 @@
+#include "Recherche.h"
+
+#include <algorithm>
+#include <cmath>
+#include <condition_variable>
+#include <cstring>
+#include <mutex>
+#include <string>
+
+#include "Bitboard.h"
+#include "Evaluation.h"
+#include "GenMoves.h"
+#include "Hash.h"
+#include "Init.h"
+#include "Magic.h"
+#include "Makemove.h"
+#include "Util.h"
+#include "main.h"
+
+uint64_t NodeCount = 0;
+uint64_t QuiescenceNodeCount = 0;
+int32_t PollCounter = 0;
+Move KillerMoves[MaxSearchPlies + 1][2];
+int32_t HistoryTable[15][64];
+
+int32_t IterationDepth = 0;
+int32_t LastCompletedDepth = 0;
+Move PrincipalVariation[MaxSearchPlies + 1];
+int32_t PrincipalVariationLength = 0;
+Move BestLine[MaxSearchPlies + 1];
+uint64_t RootNodes[MaxMoves + 1];
+Move RootBestMove = 0;
+bool NewBestFound = false;
+int32_t RootMoveCount = 0;
+bool RootResearch = false;
+bool FirstRootMoveDone = false;
+uint64_t LastElapsed = 0;
+bool SearchOutput = true;
+
+namespace {
+
+constexpr int MateBound = 9900;
+constexpr int LosingMove = -24000;   // below this band: quiet moves by history, losing captures
+constexpr int LateMoveScore = -20000;
+
+// Gains of one exchange sequence; a square sees at most 32 captures
+int32_t SwapList[64];
+
+void Say(const std::string& line) {
+    if (SearchOutput)
+        WriteLine(line);
+}
+
+uint64_t ElapsedMs() { return ClockMs() - SearchStartTime.load(); }
+
+// Nodes per second, rounded half to even
+int64_t NodeRate(uint64_t nodes, uint64_t ms) {
+    return int64_t(std::nearbyint(double(nodes) / double(ms) * 1000.0));
+}
+
+uint64_t TotalNodes() { return NodeCount + QuiescenceNodeCount; }
+
+std::string HashFullLine() { return "info hashfull " + std::to_string(HashFullPermille()); }
+
+bool IsMateScore(int score) { return score > MateBound || score < -MateBound; }
+
+// The child probes its slot first thing; start loading it while the child gets going
+void PrefetchHashSlot() { __builtin_prefetch(&HashSlot(CurrentState().key1)); }
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Move ordering and static exchange
+// ---------------------------------------------------------------------------
+
+int StaticExchange(Move m, int side) {
+    const int from = MoveFrom(m), to = MoveTo(m);
+    const int moving = MovePiece(m), captured = MoveCaptured(m), promotion = MovePromotion(m);
+    const int epPawn = MoveEpPawn(m);
+    const auto& pieces = Position.pieces;
+
+    Bitboard occupancy = Position.occupied;
+    if (epPawn != 0)
+        occupancy &= ClearMask[epPawn];
+    const Bitboard diagonal = pieces[White][BishopsQueens] | pieces[Black][BishopsQueens];
+    const Bitboard straight = pieces[White][RooksQueens] | pieces[Black][RooksQueens];
+
+    Bitboard attackers = (BishopAttacks(to, occupancy) & diagonal)
+                       | (PawnAttacks[White][to] & pieces[Black][Pawn])
+                       | (PawnAttacks[Black][to] & pieces[White][Pawn])
+                       | (KnightAttacks[to] & (pieces[White][Knight] | pieces[Black][Knight]))
+                       | (RookAttacks(to, occupancy) & straight)
+                       | (KingAttacks[to] & (pieces[White][King] | pieces[Black][King]));
+
+    int gain = captured != 0 ? PieceValue[captured] : 0;
+    if (promotion != 0)
+        gain += PieceValue[promotion] - PieceValue[Pawn];
+    SwapList[0] = gain;
+    int n = 1;
+
+    side ^= 1;
+    int onSquare = promotion != 0 ? PieceValue[promotion] : PieceValue[moving];
+
+    auto uncoverXrays = [&]() {
+        attackers |= (BishopAttacks(to, occupancy) & occupancy & diagonal)
+                   | (RookAttacks(to, occupancy) & occupancy & straight);
+    };
+    attackers &= ClearMask[from];
+    occupancy &= ClearMask[from];
+    uncoverXrays();
+
+    while (attackers) {
+        const Bitboard own = attackers & pieces[side][AllPieces];
+        if (!own)
+            break;
+        int type = Pawn;
+        while (!(own & pieces[side][type]))
+            ++type;
+        const int square = LowestSquare(own & pieces[side][type]);
+
+        // A pawn capturing onto the last rank becomes a queen
+        int bonus = 0;
+        if (type == Pawn && RankOf(square) == (side == White ? 6 : 1)) {
+            bonus = PieceValue[Queen] - PieceValue[Pawn];
+            type = Queen;
+        }
+        SwapList[n] = bonus + onSquare - SwapList[n - 1];
+        ++n;
+        if (onSquare == PieceValue[King])
+            break;
+        onSquare = PieceValue[type];
+
+        attackers &= ClearMask[square];
+        occupancy &= ClearMask[square];
+        uncoverXrays();
+        side ^= 1;
+    }
+
+    for (int k = n - 1; k >= 1; --k)
+        if (SwapList[k] > -SwapList[k - 1])
+            SwapList[k - 1] = -SwapList[k];
+    return SwapList[0];
+}
+
+void ScoreMoves(Move hashMove, int ply, MoveList& list) {
+    const int side = Position.sideToMove;
+    for (int i = 1; i <= list.count; ++i) {
+        const Move m = list.moves[i];
+        int score;
+        if (m == hashMove)
+            score = 2000;
+        else if (MoveCaptured(m) != 0 || MovePromotion(m) != 0) {
+            int gain = StaticExchange(m, side);
+            score = gain >= 0 ? gain : gain + LosingMove;
+        } else if (MoveGivesCheck(m))
+            score = -150;
+        else if (m == KillerMoves[ply][0])
+            score = 4;
+        else if (m == KillerMoves[ply][1])
+            score = 3;
+        else
+            score = HistoryTable[MovePiece(m) | side << 3][MoveTo(m)] + LosingMove;
+        list.scores[i] = score;
+    }
+}
+
+void ScoreQuiescenceMoves(MoveList& list) {
+    const int side = Position.sideToMove;
+    for (int i = 1; i <= list.count; ++i) {
+        const Move m = list.moves[i];
+        int score;
+        if (m == HashMove)
+            score = 2000;
+        else if (MoveCaptured(m) != 0 || MovePromotion(m) != 0) {
+            int gain = StaticExchange(m, side);
+            score = gain > -PieceValue[Pawn] ? gain : LosingMove;
+        } else if (MoveGivesCheck(m))
+            score = -1500;
+        else
+            score = LosingMove;
+        list.scores[i] = score;
+    }
+}
+
+Move PickNextRootMove(MoveList& list, int i, int& slot) {
+    int best = -WindowBound;
+    slot = i;
+    for (int j = i; j <= list.count; ++j)
+        if (list.scores[j] > best) {
+            best = list.scores[j];
+            slot = j;
+        }
+    std::swap(list.moves[i], list.moves[slot]);
+    std::swap(list.scores[i], list.scores[slot]);
+    return list.moves[i];
+}
+
+Move PickNextMove(MoveList& list, int i) {
+    int slot;
+    return PickNextRootMove(list, i, slot);
+}
+
+void ScoreRootMoves(Move hashMove, MoveList& list) {
+    for (int i = 1; i <= list.count; ++i) {
+        int score = int(uint32_t(RootNodes[i]) >> 5);
+        if (list.moves[i] == hashMove)
+            score += 100000000;
+        list.scores[i] = score;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Draws by rule
+// ---------------------------------------------------------------------------
+
+int RepetitionCount(int limit) {
+    const StateRecord& current = CurrentState();
+    const int reversible = current.halfmoveClock;
+    if (reversible < 4)
+        return 0;
+    int count = 0;
+    for (int j = 1; j <= reversible && j <= Position.stateIndex; ++j)
+        if (Position.states[Position.stateIndex - j].key1 == current.key1 && ++count == limit)
+            return count;
+    return count;
+}
+
+// ---------------------------------------------------------------------------
+// Time control
+// ---------------------------------------------------------------------------
+
+void ComputeTimeBudget() {
+    const bool white = Position.sideToMove == White;
+    // An overdrawn clock counts as an empty one
+    const int32_t time = std::max(white ? WhiteTime : BlackTime, 0);
+    const int32_t increment = std::max(white ? WhiteIncrement : BlackIncrement, 0);
+    const uint32_t movesToGo = uint32_t(std::max(MovesToGo, 1));
+
+    TimeBudget = 0;
+    PollCounter = 0;
+    const uint32_t avail = time > 920 ? uint32_t(time - 880) : 40;
+    const uint32_t inc = uint32_t(std::nearbyint(double(increment) * 0.6));
+    uint32_t slice = uint32_t(double(avail) / double(movesToGo));
+    if (GameSearchCount == 0)
+        slice *= 2;
+    else if (GameSearchCount == 1)
+        slice = uint32_t(std::nearbyint(double(slice) * 1.5));
+
+    uint32_t budget = slice + inc;
+    uint32_t maximum = 2 * slice + inc;
+    if (inc == 0) {
+        if (movesToGo > 3 ? maximum > avail / 2 : maximum > avail)
+            budget = maximum = 40;
+    } else if (maximum > avail) {
+        budget = avail / 2;
+        maximum = avail / 2 + avail / 8;
+    }
+    if (budget <= 40) {
+        if (avail >= 320)
+            budget = maximum = 40;
+        else
+            budget = maximum = avail / 8 + 2;
+    }
+    TimeMaximum = maximum;
+    TimeBudget = budget;
+    ++GameSearchCount;
+}
+
+namespace {
+
+void CheckClock() {
+    if (!Searching)
+        return;
+    const uint64_t elapsed = ElapsedMs();
+    if (elapsed > TimeMaximum.load() && !NoTimeLimit && IterationDepth > 2)
+        StopSearch = true;
+    if (elapsed > TimeBudget.load() && !RootResearch && !FirstRootMoveDone && !NoTimeLimit && IterationDepth > 2)
+        StopSearch = true;
+}
+
+}  // namespace
+
+void PollClock() {
+    if (++PollCounter <= 5000)
+        return;
+    PollCounter = 0;
+    CheckClock();
+}
+
+void RootClockCheck() { CheckClock(); }
+
+void AdjustBudgetOnPonderHit(uint64_t elapsed) {
+    const uint32_t budget = TimeBudget, maximum = TimeMaximum;
+    const uint64_t high = uint64_t(std::nearbyint(1.5 * budget));
+    if (elapsed >= high)
+        return;
+    const uint64_t renewed = uint64_t(std::nearbyint(0.5 * budget)) < elapsed ? high : budget + elapsed;
+    TimeMaximum = uint32_t(renewed) + (maximum - budget);
+    TimeBudget = uint32_t(renewed);
+}
+
+void IterationClockCheck() {
+    if (Searching && ElapsedMs() > TimeBudget.load() && !NoTimeLimit && IterationDepth > 2)
+        StopSearch = true;
+}
+
+// ---------------------------------------------------------------------------
+// Quiescence search and the guards shared with the full-width search
+// ---------------------------------------------------------------------------
+
+bool CanWin() {
+    const int side = Position.sideToMove;
+    return Position.pieces[side][Pawn] != 0 || Position.material[side] >= PieceValue[Rook];
+}
+
+bool IsCheckmated() {
+    if (!CurrentState().inCheck)
+        return false;
+    MoveList list;
+    GenerateLegal(list);
+    return list.count == 0;
+}
+
+int MateDistancePrune(int& alpha, int& beta, int ply) {
+    int lower = ply - (MateValue - 2);
+    if (alpha < lower && IsCheckmated())
+        lower = ply - MateValue;
+    if (alpha < lower) {
+        alpha = lower;
+        if (lower >= beta)
+            return lower;
+    }
+    int upper = MateValue - 1 - ply;
+    if (upper < beta) {
+        beta = upper;
+        if (upper <= alpha)
+            return upper;
+    }
+    return 0;
+}
+
+namespace {
+
+// A side without pawns and with less than a rook's worth of pieces can at best draw.
+// Returns true when the node is worth 0 at once; otherwise may lower beta to 0.
+bool CannotWinCap(int alpha, int& beta) {
+    if (beta > 0 && !CanWin()) {
+        if (alpha >= 0)
+            return true;
+        beta = 0;
+    }
+    return false;
+}
+
+int Ply() { return Position.plyCounter - RootPly; }
+
+}  // namespace
+
+int Quiescence(int alpha, int beta, int qdepth) {
+    // Step 1. Count the node for the clock
+    ++PollCounter;
+
+    // Step 2. The cannot-win cap
+    if (CannotWinCap(alpha, beta))
+        return 0;
+
+    // Step 3. Mate-distance pruning
+    const int ply = Ply();
+    if (int r = MateDistancePrune(alpha, beta, ply); r != 0)
+        return r;
+
+    // Step 4. The ply limit
+    if (ply >= MaxPly)
+        return Evaluate();
+
+    MoveList list;
+    const bool inCheck = CurrentState().inCheck;
+    if (inCheck) {
+        // Step 5. In check every evasion is searched
+        GenerateLegal(list);
+        if (list.count == 0)
+            return ply - MateValue;
+    } else {
+        // Step 6. Stand pat, then captures (and quiet checks on the first ply)
+        const int stand = Evaluate();
+        if (stand > alpha) {
+            if (stand >= beta)
+                return beta;
+            alpha = stand;
+        }
+        if (qdepth < 0) {
+            GenerateCaptures(list);
+            if (list.count == 0)
+                return alpha;
+        } else {
+            GenerateLegal(list);
+            if (list.count == 0)
+                return 0;
+        }
+    }
+
+    // Step 7. Order
+    ScoreQuiescenceMoves(list);
+
+    // Step 8. Search the moves worth trying
+    for (int i = 1; i <= list.count; ++i) {
+        ++QuiescenceNodeCount;
+        const Move m = PickNextMove(list, i);
+        if (!inCheck && list.scores[i] == LosingMove)
+            return alpha;
+        MakeMove(m);
+        const int v = -Quiescence(-beta, -alpha, qdepth - 1);
+        UnmakeMove();
+        if (v > alpha) {
+            if (v >= beta)
+                return beta;
+            alpha = v;
+        }
+    }
+
+    // Step 9.
+    return alpha;
+}
+
+// ---------------------------------------------------------------------------
+// Alpha-beta search
+// ---------------------------------------------------------------------------
+
+bool IsPawnToSeventh(Move m) {
+    const int rank = RankOf(MoveTo(m));
+    return MovePiece(m) == Pawn && (rank == 1 || rank == 6);
+}
+
+bool IsRecapture(Move m, int score) {
+    if (score <= 0)
+        return false;
+    const Move previous = CurrentState().move;
+    if (MoveTo(m) != MoveTo(previous))
+        return false;
+    const int taken = MoveCaptured(m), takenBefore = MoveCaptured(previous);
+    if (takenBefore == 0)
+        return false;
+    auto kind = [](int type) { return type == Bishop ? Knight : type; };
+    return kind(taken) == kind(takenBefore);
+}
+
+bool IsPassedPawnPush(Move m) {
+    const int side = Position.sideToMove;
+    return MovePiece(m) == Pawn && !(PassedMask[side][MoveTo(m)] & Position.pieces[side ^ 1][Pawn]);
+}
+
+int FutilityMarginFor(int depth, int moveNumber) {
+    if (depth >= 14)
+        return 60002;
+    return FutilityMargin[std::max(depth, 1)][std::min(moveNumber, 63)];
+}
+
+namespace {
+
+void RewardHistory(Move m, int side, int bonus) {
+    int32_t& entry = HistoryTable[MovePiece(m) | side << 3][MoveTo(m)];
+    entry += bonus;
+    if (entry > 4000)
+        for (auto& row : HistoryTable)
+            for (auto& counter : row)
+                counter /= 2;
+}
+
+}  // namespace
+
+bool NullMoveSearch(int beta, int depth, bool pvNode) {
+    const StateRecord& state = CurrentState();
+    if (pvNode || state.move == 0 || state.inCheck || depth < 3 || beta < -MateBound || beta > MateBound
+        || Position.material[Position.sideToMove] <= PieceValue[Bishop] || Evaluate() < beta)
+        return false;
+    const uint64_t key1 = state.key1, key2 = state.key2;
+    MakeNullMove();
+    const int v = -AlphaBeta(-beta, -beta + 1, depth - 3, false);
+    UnmakeNullMove();
+    if (StopSearch)
+        return false;
+    if (v >= beta) {
+        StoreHash(depth - 3, beta, BoundLower, key1, key2, RootPly, 0);
+        return true;
+    }
+    return false;
+}
+
+Move InternalDeepening(int alpha, int beta, int depth) {
+    const int v = AlphaBeta(alpha, beta, depth, true);
+    if (v <= alpha)
+        AlphaBeta(-WindowBound, beta, depth, true);
+    return HashBestMove(CurrentState().key1, CurrentState().key2);
+}
+
+int AlphaBeta(int alpha, int beta, int depth, bool pvNode) {
+    // Step 1. Node set-up
+    int best = -WindowBound;
+    bool evaluated = false;
+    int staticEval = 0;
+    const int ply = Ply();
+
+    // Step 2. The clock, and a stop request
+    PollClock();
+    if (StopSearch)
+        return NoValue;
+
+    // Step 3. Keys
+    const uint64_t key1 = CurrentState().key1, key2 = CurrentState().key2;
+
+    // Step 4. Draws by rule
+    if (CurrentState().halfmoveClock >= 100)
+        return 0;
+    const int need = depth == 1 ? 2 : 1;
+    if (RepetitionCount(need) >= need)
+        return 0;
+
+    // Step 5. The cannot-win cap
+    if (CannotWinCap(alpha, beta))
+        return 0;
+
+    // Step 6. Mate-distance pruning
+    if (int r = MateDistancePrune(alpha, beta, ply); r != 0)
+        return r;
+
+    // Step 7. Table probe: cut-offs only off the principal variation
+    bool skipNull = false;
+    if (int r = ProbeHash(depth, alpha, beta, key1, key2); r == ValueSkipNull)
+        skipNull = true;
+    else if (r != NoValue && !pvNode)
+        return r;
+
+    // Step 8. The table move
+    Move hashMove = HashMove;
+
+    // Step 9. Depth used up
+    if (depth <= 0 || ply >= MaxPly)
+        return Quiescence(alpha, beta, 0);
+
+    // Step 10. Null move: give the opponent a free move; if we still beat beta, cut
+    if (!skipNull && NullMoveSearch(beta, depth, pvNode))
+        return beta;
+
+    // Step 11.
+    if (StopSearch)
+        return NoValue;
+
+    // Step 12. Moves; none means mate or stalemate
+    const bool inCheck = CurrentState().inCheck;
+    MoveList list;
+    GenerateLegal(list);
+    if (list.count == 0)
+        return inCheck ? ply - MateValue : 0;
+
+    // Step 13. A single reply is searched one ply deeper
+    if (list.count == 1) {
+        ++depth;
+        hashMove = list.moves[1];
+    }
+
+    // Step 14. Internal deepening finds a first move for a PV node without one
+    if (depth >= 3 && pvNode && hashMove == 0) {
+        hashMove = InternalDeepening(alpha, beta, depth - 2);
+        if (StopSearch)
+            return NoValue;
+    }
+
+    // Step 15. Order
+    ScoreMoves(hashMove, ply, list);
+    const int entryAlpha = alpha;
+    const int side = Position.sideToMove;
+
+    // Step 16. The moves
+    for (int i = 1; i <= list.count; ++i) {
+        // Step 16.1.
+        ++NodeCount;
+        const Move m = PickNextMove(list, i);
+        const int score = list.scores[i];
+
+        // Steps 16.2 to 16.4. Classify
+        const bool extend = MoveGivesCheck(m) || IsPawnToSeventh(m) || IsRecapture(m, score);
+        const bool tactical = extend || MoveCaptured(m) != 0 || IsPassedPawnPush(m);
+        const bool late = score <= LateMoveScore;
+
+        // Step 16.5. Futility: a quiet late move that cannot lift the static value to alpha
+        if (!inCheck && !tactical && !pvNode && i > 1 && alpha < MateBound && late) {
+            if (!evaluated) {
+                staticEval = Evaluate();
+                evaluated = true;
+            }
+            if (FutilityMarginFor(depth, i) + staticEval <= alpha)
+                continue;
+        }
+
+        // Step 16.6.
+        int newDepth = depth - 1;
+        bool reduced = false;
+        MakeMove(m);
+        PrefetchHashSlot();
+
+        // Step 16.7. Extension, or a reduction for late quiet moves
+        if (extend)
+            newDepth = depth;
+        else if (i > 3 && depth > 2 && !inCheck && !pvNode && !tactical && late) {
+            newDepth = depth - 3;
+            reduced = true;
+        }
+
+        // Step 16.8. Principal-variation search
+        int v;
+        if (!pvNode || best == -WindowBound)
+            v = -AlphaBeta(-beta, -alpha, newDepth, pvNode);
+        else {
+            v = -AlphaBeta(-alpha - 1, -alpha, newDepth, false);
+            if (v > alpha && v < beta)
+                v = -AlphaBeta(-beta, -alpha, newDepth, true);
+        }
+
+        // Step 16.9. A reduced move that fails high is searched again, deeper
+        if (reduced && v >= beta && !StopSearch)
+            v = -AlphaBeta(-beta, -alpha, newDepth + 2, pvNode);
+
+        // Step 16.10.
+        UnmakeMove();
+        if (StopSearch)
+            return NoValue;
+
+        // Step 16.11. Cut-off
+        if (v >= beta) {
+            if (!inCheck && !tactical && m != KillerMoves[ply][0]) {
+                KillerMoves[ply][1] = KillerMoves[ply][0];
+                KillerMoves[ply][0] = m;
+            }
+            StoreHash(depth, beta, BoundLower, key1, key2, RootPly, m);
+            return beta;
+        }
+
+        // Step 16.12. A new best move
+        if (v > best) {
+            best = v;
+            hashMove = m;
+            RewardHistory(m, side, depth * depth);
+            if (v > alpha)
+                alpha = v;
+        }
+    }
+
+    // Step 17.
+    StoreHash(depth, alpha, alpha <= entryAlpha ? BoundUpper : BoundExact, key1, key2, RootPly, hashMove);
+    return alpha;
+}
+
+// ---------------------------------------------------------------------------
+// Root search and iterative deepening
+// ---------------------------------------------------------------------------
+
+bool IsPlausibleMove(Move m) {
+    const int from = MoveFrom(m), to = MoveTo(m), piece = MovePiece(m);
+    const int side = Position.sideToMove;
+    if (!(Position.pieces[side][AllPieces] & SetMask[from]) || from == to || Position.board[from] != piece)
+        return false;
+    if (MoveCaptured(m) != 0) {
+        int victimSquare = to;
+        if (piece == Pawn && MoveEpPawn(m) != 0)
+            victimSquare = side == White ? to - 8 : to + 8;
+        if (Position.board[victimSquare] != MoveCaptured(m))
+            return false;
+    }
+    return true;
+}
+
+Move LegalCounterpart(Move m) {
+    if (!IsPlausibleMove(m))
+        return 0;
+    MoveList list;
+    GenerateLegal(list);
+    for (int i = 1; i <= list.count; ++i) {
+        const Move legal = list.moves[i];
+        if (MoveFrom(legal) == MoveFrom(m) && MoveTo(legal) == MoveTo(m)
+            && MovePromotion(legal) == MovePromotion(m))
+            return legal;
+    }
+    return 0;
+}
+
+void CollectPrincipalVariation(int depth, Move first, int score) {
+    // Step 1. Length: the depth, or the plies to mate
+    int length = depth;
+    if (IsMateScore(score))
+        length = score > 0 ? MateValue - score : score + MateValue;
+    length = std::min(length, MaxSearchPlies);
+
+    // Step 2.
+    PrincipalVariation[1] = first;
+
+    // Step 3. Follow the table while its moves are legal here
+    int made = 0;
+    for (int n = 2; n <= length; ++n) {
+        const Move m = LegalCounterpart(HashSlotMove(CurrentState().key1));
+        if (m == 0) {
+            length = n - 1;
+            break;
+        }
+        PrincipalVariation[n] = m;
+        MakeMove(m);
+        ++made;
+    }
+
+    // Step 4.
+    while (made-- > 0)
+        UnmakeMove();
+    for (int n = length + 1; n <= MaxSearchPlies; ++n)
+        PrincipalVariation[n] = 0;
+    PrincipalVariationLength = length;
+}
+
+namespace {
+
+void BuildRootList(MoveList& list) {
+    list.count = 0;
+    if (SearchMovesActive)
+        AppendSearchMoves(list);
+    else
+        GenerateLegal(list);
+}
+
+std::string StatisticsText(uint64_t elapsed) {
+    const uint64_t nodes = TotalNodes();
+    return " time " + std::to_string(elapsed) + " nodes " + std::to_string(nodes) + " nps "
+         + std::to_string(NodeRate(nodes, elapsed));
+}
+
+}  // namespace
+
+std::string ScoreText(int score) {
+    if (IsMateScore(score)) {
+        const double moves = score > 0 ? std::nearbyint((MateValue - score) / 2.0 + 0.5)
+                                        : std::nearbyint((-MateValue - score) / 2.0);
+        return " score mate " + std::to_string(int(moves));
+    }
+    return " score cp " + std::to_string(score * 100 / 208);
+}
+
+int RootSearch(int depth, int alpha, int beta) {
+    // Step 1.
+    RootResearch = false;
+    RootMoveCount = 0;
+    RootBestMove = 0;
+    uint64_t nodesBefore = 0;
+    int bound = BoundUpper;
+    bool moveTaken = false;
+    std::string statistics;
+    const uint64_t key1 = CurrentState().key1, key2 = CurrentState().key2;
+    const int side = Position.sideToMove;
+
+    // Step 2. A draw already on the board is not searched
+    if (CurrentState().halfmoveClock >= 100 || RepetitionCount(3) > 2) {
+        BestLine[0] = HashSlotMove(key1);
+        return 0;
+    }
+
+    // Step 3.
+    HashMove = HashBestMove(key1, key2);
+
+    // Step 4. The root list
+    MoveList list;
+    BuildRootList(list);
+
+    // Step 5. Order: by exchange and history first, by subtree size later
+    if (depth < 5)
+        ScoreMoves(HashMove, 0, list);
+    else
+        ScoreRootMoves(HashMove, list);
+
+    // Step 6. The moves
+    for (int i = 1; i <= list.count; ++i) {
+        // Step 6.1.
+        ++RootMoveCount;
+        if (StopSearch)
+            break;
+
+        // Step 6.2.
+        ++NodeCount;
+        int slot;
+        const Move m = PickNextRootMove(list, i, slot);
+
+        // Step 6.3. Progress lines once the search has run a while
+        if (LastElapsed > 1000) {
+            Say("info currmove " + MoveToText(m) + " currmovenumber " + std::to_string(i));
+            if (i % 4 == 0 && depth > 5)
+                Say(HashFullLine());
+        }
+
+        // Step 6.4.
+        moveTaken = true;
+        MakeMove(m);
+        PrefetchHashSlot();
+        const int newDepth = MoveGivesCheck(m) || IsPawnToSeventh(m) ? depth : depth - 1;
+
+        // Step 6.5. Principal-variation search
+        int v;
+        if (i == 1)
+            v = -AlphaBeta(-beta, -alpha, newDepth, true);
+        else {
+            v = -AlphaBeta(-alpha - 1, -alpha, newDepth, false);
+            if (v > alpha && v < beta) {
+                RootResearch = true;
+                v = -AlphaBeta(-beta, -alpha, newDepth, true);
+            }
+        }
+
+        // Step 6.6. Credit the nodes to the slot the move was taken from
+        FirstRootMoveDone = true;
+        RootNodes[slot] += TotalNodes() - nodesBefore;
+        nodesBefore = TotalNodes();
+
+        // Step 6.7. Periodic statistics
+        if (i % 4 == 0 && depth > 5 && i != list.count) {
+            LastElapsed = ElapsedMs();
+            if (LastElapsed > 1000)
+                Say("info" + StatisticsText(LastElapsed));
+        }
+
+        // Step 6.8. A new best move
+        if (!StopSearch && v > alpha) {
+            alpha = v;
+            bound = BoundExact;
+            // The move is still on the board: the row is the root side's
+            HistoryTable[MovePiece(m) | side << 3][MoveTo(m)] += 1;
+            NewBestFound = true;
+            RootBestMove = m;
+
+            CollectPrincipalVariation(depth, m, v);
+
+            LastElapsed = ElapsedMs();
+            if (LastElapsed > 0)
+                statistics = StatisticsText(LastElapsed);
+
+            std::string line = "info depth " + std::to_string(depth) + ScoreText(alpha) + statistics + " pv ";
+            const int shown = std::min(PrincipalVariationLength, depth);
+            for (int n = 1; n <= shown; ++n)
+                line += MoveToText(PrincipalVariation[n]) + " ";
+            if (LastElapsed > 60)
+                Say(line);
+        }
+
+        // Step 6.9.
+        RootResearch = false;
+        UnmakeMove();
+        RootClockCheck();
+        if (StopSearch)
+            break;
+    }
+
+    // Step 7. No move at all: mated or stalemated at the root
+    if (!moveTaken)
+        alpha = CurrentState().inCheck ? -MateValue : 0;
+
+    // Step 8.
+    if (!StopSearch) {
+        StoreHash(depth, alpha, bound, key1, key2, RootPly, RootBestMove);
+        LastCompletedDepth = depth;
+        return alpha;
+    }
+
+    // Step 9.
+    return RootMoveCount > 1 ? alpha : NoResult;
+}
+
+namespace {
+
+std::mutex ControlMutex;
+std::condition_variable ControlChanged;
+bool BudgetReady = true;
+
+void WaitWhileHeld() {
+    std::unique_lock lock(ControlMutex);
+    ControlChanged.wait(lock, [] { return !NoTimeLimit && !Pondering; });
+}
+
+}  // namespace
+
+void AnnounceTimeBudget() {
+    {
+        std::lock_guard lock(ControlMutex);
+        BudgetReady = true;
+    }
+    ControlChanged.notify_all();
+}
+
+void SignalSearchControl() {
+    { std::lock_guard lock(ControlMutex); }
+    ControlChanged.notify_all();
+}
+
+void ExpectTimeBudget() {
+    std::lock_guard lock(ControlMutex);
+    BudgetReady = false;
+}
+
+void WaitForTimeBudget() {
+    std::unique_lock lock(ControlMutex);
+    ControlChanged.wait(lock, [] { return BudgetReady; });
+}
+
+std::string BestMoveLine() {
+    MoveList legal;
+    GenerateLegal(legal);
+    if (legal.count == 0)
+        return "bestmove 0000";
+
+    const Move best = LegalCounterpart(BestLine[0]);
+    if (best != 0) {
+        std::string line = "bestmove " + MoveToText(best);
+        MakeMove(best);
+        if (const Move reply = LegalCounterpart(BestLine[1]); reply != 0)
+            line += " ponder " + MoveToText(reply);
+        UnmakeMove();
+        return line;
+    }
+
+    // No line from the search: the table's move for this position, else the first root move
+    MoveList root;
+    BuildRootList(root);
+    if (root.count == 0)
+        root = legal;
+    const Move tableMove = LegalCounterpart(HashBestMove(CurrentState().key1, CurrentState().key2));
+    for (int i = 1; i <= root.count; ++i)
+        if (tableMove != 0 && MoveFrom(root.moves[i]) == MoveFrom(tableMove)
+            && MoveTo(root.moves[i]) == MoveTo(tableMove) && MovePromotion(root.moves[i]) == MovePromotion(tableMove))
+            return "bestmove " + MoveToText(tableMove);
+    return "bestmove " + MoveToText(root.moves[1]);
+}
+
+void IterativeDeepening() {
+    // Step 1. Time budget
+    ComputeTimeBudget();
+    AnnounceTimeBudget();
+    BestMoveText.clear();
+
+    // Step 2. Fresh ordering tables and node statistics
+    std::memset(BestLine, 0, sizeof BestLine);
+    std::memset(KillerMoves, 0, sizeof KillerMoves);
+    std::memset(HistoryTable, 0, sizeof HistoryTable);
+    std::memset(RootNodes, 0, sizeof RootNodes);
+
+    // Step 3.
+    InitKingDangerTable(Position.sideToMove);
+
+    // Step 4.
+    NodeCount = 0;
+    QuiescenceNodeCount = 0;
+    RootPly = Position.plyCounter;
+    IterationDepth = 1;
+    Searching = true;
+
+    // Step 5. Iterations from depth 2 with the full window
+    const int lastDepth = std::min<int>(DepthLimit, MaxSearchPlies);
+    for (;;) {
+        // Step 5.1.
+        FirstRootMoveDone = false;
+        ++IterationDepth;
+        Say("info depth " + std::to_string(IterationDepth));
+        NewBestFound = false;
+
+        // Step 5.2.
+        const int score = RootSearch(IterationDepth, -WindowBound, WindowBound);
+
+        // Step 5.3. An iteration stopped during its first move is discarded
+        if (StopSearch && score == NoResult)
+            break;
+
+        // Step 5.4.
+        if (NewBestFound) {
+            for (int j = 0; j < IterationDepth; ++j)
+                BestLine[j] = PrincipalVariation[j + 1];
+            BestLine[IterationDepth] = 0;
+        }
+
+        // Step 5.5. A single root move needs no long thought
+        if (RootMoveCount == 1 && IterationDepth > 4 && !NoTimeLimit && !Pondering)
+            StopSearch = true;
+
+        // Step 5.6.
+        IterationClockCheck();
+
+        // Step 5.7.
+        if (IterationDepth >= lastDepth || StopSearch)
+            break;
+    }
+
+    // Step 6. A depth-limited search answers at once, unless it ponders
+    if (DepthLimit < MaxSearchPlies || IterationDepth == MaxSearchPlies)
+        NoTimeLimit = false;
+
+    // Step 7.
+    LastElapsed = ElapsedMs();
+    if (LastElapsed > 0) {
+        const uint64_t nodes = TotalNodes();
+        Say("info depth " + std::to_string(LastCompletedDepth) + " time " + std::to_string(LastElapsed)
+            + " nodes " + std::to_string(nodes) + " nps " + std::to_string(NodeRate(nodes, LastElapsed)));
+    }
+
+    // Step 8.
+    Say(HashFullLine());
+
+    // Step 9. Hold the result back while pondering or thinking without limit
+    WaitWhileHeld();
+
+    // Step 10.
+    BestMoveText = BestMoveLine();
+}
+
+// ---------------------------------------------------------------------------
+// Bench
+// ---------------------------------------------------------------------------
+
+namespace {
+
+// Openings, middlegames, endgames, mates, promotions, a stalemate, a position
+// with 218 moves and a root drawn by the fifty-move rule
+constexpr const char* BenchPositions[] = {
+    "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1",
+    "r1bqkbnr/pppp1ppp/2n5/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R w KQkq - 2 3",
+    "rnbqkb1r/ppp1pppp/5n2/3p4/3P4/5N2/PPP1PPPP/RNBQKB1R w KQkq - 2 3",
+    "r1bqk2r/pppp1ppp/2n2n2/2b1p3/2B1P3/2N2N2/PPPP1PPP/R1BQK2R w KQkq - 6 5",
+    "rnbqkb1r/pp1p1ppp/4pn2/2p5/2PP4/5N2/PP2PPPP/RNBQKB1R w KQkq - 0 4",
+    "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1",
+    "r3k2r/Pppp1ppp/1b3nbN/nP6/BBP1P3/q4N2/Pp1P2PP/R2Q1RK1 w kq - 0 1",
+    "rnbq1k1r/pp1Pbppp/2p5/8/2B5/8/PPP1NnPP/RNBQK2R w KQ - 1 8",
+    "r4rk1/1pp1qppp/p1np1n2/2b1p1B1/2B1P1b1/P1NP1N2/1PP1QPPP/R4RK1 w - - 0 10",
+    "2rq1rk1/pp1bppbp/2np1np1/8/3NP3/1BN1BP2/PPPQ2PP/2KR3R b - - 0 11",
+    "r1b2rk1/2q1bppp/p2ppn2/1p6/3BPP2/2N2B2/PPPQ2PP/R4R1K w - - 0 15",
+    "4rrk1/pp1n3p/3q2pQ/2p1pb2/2PP4/2P3N1/P2B2PP/4RRK1 b - - 7 19",
+    "r3r1k1/2p2ppp/p1p1bn2/8/1q2P3/2NPQN2/PPP3PP/R4RK1 b - - 2 15",
+    "r1bq1rk1/ppp2ppp/2np1n2/2b1p3/2B1P3/2NP1N2/PPP2PPP/R1BQ1RK1 w - - 0 7",
+    "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1",
+    "8/8/1p1k4/p1p5/P1P1K3/1P6/8/8 w - - 0 1",
+    "8/5pk1/6p1/8/3R4/6P1/5PK1/1r6 w - - 0 40",
+    "6k1/5p2/6p1/8/7p/8/6PP/6K1 b - - 0 1",
+    "8/8/4kpp1/3p1b2/p6P/2B5/6P1/6K1 b - - 0 47",
+    "8/8/8/4k3/8/8/3BK3/6N1 w - - 0 1",
+    "8/2k5/8/8/8/8/3Q4/4K3 w - - 0 1",
+    "1r6/3k4/8/8/3K4/8/8/R7 w - - 0 1",
+    "8/P7/8/8/8/8/7p/K6k w - - 0 1",
+    "3r2k1/1P3ppp/8/8/8/8/5PPP/6K1 w - - 0 1",
+    "6k1/5ppp/8/8/8/8/5PPP/3R2K1 w - - 0 1",
+    "r1bqkb1r/pppp1ppp/2n2n2/4p2Q/2B1P3/8/PPPP1PPP/RNB1K1NR w KQkq - 4 4",
+    "6rk/6pp/8/6N1/8/8/8/6QK w - - 0 1",
+    "7k/5Q2/6K1/8/8/8/8/8 b - - 0 1",
+    "R6R/3Q4/1Q4Q1/4Q3/2Q4Q/Q4Q2/pp1Q4/kBNN1KB1 w - - 0 1",
+    "8/8/4k3/8/8/8/4K3/R7 w - - 100 90",
+};
+
+constexpr int BenchHashMegabytes = 16;
+
+}  // namespace
+
+uint64_t RunBench(int depth) {
+    // The bench has its own table size so that its node count never depends on "Hash"
+    static PositionRecord saved;
+    saved = Position;
+    const int savedMegabytes = HashMegabytes();
+    const int32_t savedGameSearchCount = GameSearchCount;
+    AllocateHash(BenchHashMegabytes);
+
+    uint64_t nodes = 0;
+    const uint64_t start = ClockMs();
+    SearchOutput = false;
+    int index = 0;
+    for (const char* fen : BenchPositions) {
+        std::string error;
+        if (!ReadFen(fen, error))
+            WriteLine("info string bench position " + std::to_string(index + 1) + " rejected: " + error);
+        ClearHash();
+        GameSearchCount = 0;
+        DepthLimit = depth;
+        NoTimeLimit = true;
+        Pondering = false;
+        SearchMovesActive = false;
+        StopSearch = false;
+        SearchStartTime = ClockMs();
+        IterativeDeepening();
+        Searching = false;
+        nodes += NodeCount + QuiescenceNodeCount;
+        ++index;
+        WriteLine("Position " + std::to_string(index) + "/" + std::to_string(std::size(BenchPositions)) + ": "
+                  + std::to_string(NodeCount + QuiescenceNodeCount) + " nodes, " + BestMoveText);
+    }
+    SearchOutput = true;
+    const uint64_t elapsed = std::max<uint64_t>(ClockMs() - start, 1);
+
+    WriteLine("");
+    WriteLine("Total time (ms) : " + std::to_string(elapsed));
+    WriteLine("Nodes searched  : " + std::to_string(nodes));
+    WriteLine("Nodes/second    : " + std::to_string(nodes * 1000 / elapsed));
+
+    GameSearchCount = savedGameSearchCount;
+    AllocateHash(savedMegabytes);
+    Position = saved;
+    return nodes;
+}
