@@ -6,6 +6,7 @@ Every "go" gets exactly one legal "bestmove"; "info" lines keep their formats.
 Usage: test_threads_go.py path/to/varnok
 """
 
+import os
 import queue
 import random
 import re
@@ -114,6 +115,13 @@ class Engine:
         return code
 
 
+def cpu_seconds(engine):
+    """Processor time the engine process has used so far (Linux)."""
+    with open(f"/proc/{engine.process.pid}/stat") as stat:
+        fields = stat.read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
 def is_bestmove(line):
     return line.startswith("bestmove")
 
@@ -219,11 +227,15 @@ def test_infinite_until_stop_and_isready_at_once():
 
 def test_ponder_then_ponderhit():
     engine = Engine()
-    # The ponder search holds its answer, whatever its depth
+    # The ponder search holds its answer, whatever its depth, and waits without using the processor
     engine.send(START)
     engine.send("go ponder depth 3 wtime 100000 btime 100000")
-    lines = engine.until(is_bestmove, 1.5)
+    lines = engine.until(is_bestmove, 1.0)
     check(lines is None, "go ponder depth 3 answered before ponderhit")
+    before = cpu_seconds(engine)
+    time.sleep(1.0)
+    used = cpu_seconds(engine) - before
+    check(used < 0.25, f"a search holding its answer used {used:.2f} s of processor time in 1 s")
     start = time.monotonic()
     engine.send("ponderhit")
     lines = engine.until(is_bestmove, 10)
