@@ -64,9 +64,6 @@ std::string HashFullLine() { return "info hashfull " + std::to_string(HashFullPe
 
 bool IsMateScore(int score) { return score > MateBound || score < -MateBound; }
 
-// The child probes its slot first thing; start loading it while the child gets going
-void PrefetchHashSlot() { __builtin_prefetch(&HashSlot(CurrentState().key1)); }
-
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -596,7 +593,6 @@ int AlphaBeta(int alpha, int beta, int depth, bool pvNode) {
         int newDepth = depth - 1;
         bool reduced = false;
         MakeMove(m);
-        PrefetchHashSlot();
 
         // Step 16.7. Extension, or a reduction for late quiet moves
         if (extend)
@@ -794,7 +790,6 @@ int RootSearch(int depth, int alpha, int beta) {
         // Step 6.4.
         moveTaken = true;
         MakeMove(m);
-        PrefetchHashSlot();
         const int newDepth = MoveGivesCheck(m) || IsPawnToSeventh(m) ? depth : depth - 1;
 
         // Step 6.5. Principal-variation search
