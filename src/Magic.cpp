@@ -39,16 +39,12 @@ constexpr Bitboard RelevanceMask(Square s, const Step* steps) {
     return mask;
 }
 
-template <int N>
-constexpr auto MasksOf(const Step (&steps)[N]) {
-    struct Table { Bitboard value[64]; } table{};
-    for (int s = 0; s < 64; ++s)
-        table.value[s] = RelevanceMask(s, steps);
-    return table;
+constexpr std::array<Bitboard, 64> MasksOf(const Step* steps) {
+    std::array<Bitboard, 64> masks{};
+    for (Square s = 0; s < 64; ++s)
+        masks[s] = RelevanceMask(s, steps);
+    return masks;
 }
-
-constexpr auto BishopMasks = MasksOf(BishopSteps);
-constexpr auto RookMasks = MasksOf(RookSteps);
 
 int BishopSetCount = 0;
 int RookSetCount = 0;
@@ -56,7 +52,7 @@ int RookSetCount = 0;
 // Fills one slider's tables: every subset of every mask, in ascending order, gets
 // the number of its attack set; a set seen before keeps its first number.
 template <int Capacity, int Columns>
-int BuildSlider(const Bitboard* masks, const uint64_t* magics, int shift,
+int BuildSlider(const std::array<Bitboard, 64>& masks, const uint64_t* magics, int shift,
                 Bitboard (*slowAttacks)(Square, Bitboard),
                 Bitboard (&sets)[Capacity], int32_t (&index)[64][Columns]) {
     std::unordered_map<Bitboard, int> numberOf;
@@ -80,31 +76,8 @@ int BuildSlider(const Bitboard* masks, const uint64_t* magics, int shift,
 
 }  // namespace
 
-const Bitboard BishopMask[64] = {
-#define M(i) BishopMasks.value[i]
-    M(0), M(1), M(2), M(3), M(4), M(5), M(6), M(7),
-    M(8), M(9), M(10), M(11), M(12), M(13), M(14), M(15),
-    M(16), M(17), M(18), M(19), M(20), M(21), M(22), M(23),
-    M(24), M(25), M(26), M(27), M(28), M(29), M(30), M(31),
-    M(32), M(33), M(34), M(35), M(36), M(37), M(38), M(39),
-    M(40), M(41), M(42), M(43), M(44), M(45), M(46), M(47),
-    M(48), M(49), M(50), M(51), M(52), M(53), M(54), M(55),
-    M(56), M(57), M(58), M(59), M(60), M(61), M(62), M(63)
-#undef M
-};
-
-const Bitboard RookMask[64] = {
-#define M(i) RookMasks.value[i]
-    M(0), M(1), M(2), M(3), M(4), M(5), M(6), M(7),
-    M(8), M(9), M(10), M(11), M(12), M(13), M(14), M(15),
-    M(16), M(17), M(18), M(19), M(20), M(21), M(22), M(23),
-    M(24), M(25), M(26), M(27), M(28), M(29), M(30), M(31),
-    M(32), M(33), M(34), M(35), M(36), M(37), M(38), M(39),
-    M(40), M(41), M(42), M(43), M(44), M(45), M(46), M(47),
-    M(48), M(49), M(50), M(51), M(52), M(53), M(54), M(55),
-    M(56), M(57), M(58), M(59), M(60), M(61), M(62), M(63)
-#undef M
-};
+constexpr std::array<Bitboard, 64> BishopMask = MasksOf(BishopSteps);
+constexpr std::array<Bitboard, 64> RookMask = MasksOf(RookSteps);
 
 // Fixed-shift magics: 9-bit index for every bishop square, 12-bit for every rook square
 const uint64_t BishopMagic[64] = {

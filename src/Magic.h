@@ -2,6 +2,8 @@
 // between squares and numbered in order of first appearance.
 #pragma once
 
+#include <array>
+
 #include "Parametres.h"
 
 constexpr int BishopShift = 55;
@@ -9,8 +11,8 @@ constexpr int RookShift = 52;
 constexpr int BishopSetCapacity = 1428;
 constexpr int RookSetCapacity = 4901;
 
-extern const Bitboard BishopMask[64];
-extern const Bitboard RookMask[64];
+extern const std::array<Bitboard, 64> BishopMask;
+extern const std::array<Bitboard, 64> RookMask;
 extern const uint64_t BishopMagic[64];
 extern const uint64_t RookMagic[64];
 

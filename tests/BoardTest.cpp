@@ -37,8 +37,8 @@ void ExpectSlider(Bitboard (*lookup)(Square, Bitboard), Bitboard (*walk)(Square,
 }
 
 TEST(MagicTables, EveryOccupancyLooksUpTheWalkedSetNumberedByFirstAppearance) {
-    ExpectSlider(BishopAttacks, SlowBishopAttacks, BishopMask, BishopAttackSets, 1426);
-    ExpectSlider(RookAttacks, SlowRookAttacks, RookMask, RookAttackSets, 4900);
+    ExpectSlider(BishopAttacks, SlowBishopAttacks, BishopMask.data(), BishopAttackSets, 1426);
+    ExpectSlider(RookAttacks, SlowRookAttacks, RookMask.data(), RookAttackSets, 4900);
     EXPECT_EQ(BishopSetsUsed(), 1426);
     EXPECT_EQ(RookSetsUsed(), 4900);
     EXPECT_EQ(BishopAttackSets[1426], 0u);
