@@ -7,6 +7,7 @@
 #include "Bitboard.h"
 #include "GenMoves.h"
 #include "Magic.h"
+#include "Util.h"
 
 Bitboard SetMask[64];
 Bitboard ClearMask[64];
@@ -265,21 +266,6 @@ struct FenBoard {
     int colour[64];
 };
 
-std::vector<std::string_view> SplitFields(std::string_view text) {
-    std::vector<std::string_view> fields;
-    size_t i = 0;
-    while (i < text.size()) {
-        while (i < text.size() && (unsigned char)text[i] <= 32)
-            ++i;
-        size_t start = i;
-        while (i < text.size() && (unsigned char)text[i] > 32)
-            ++i;
-        if (i > start)
-            fields.push_back(text.substr(start, i - start));
-    }
-    return fields;
-}
-
 // Eight ranks of eight squares, rank 8 first
 bool ReadPlacement(std::string_view field, FenBoard& out, std::string& error) {
     for (int s = 0; s < 64; ++s)
@@ -419,7 +405,7 @@ PositionRecord Backup;
 }  // namespace
 
 bool ReadFen(std::string_view text, std::string& error) {
-    std::vector<std::string_view> fields = SplitFields(text);
+    std::vector<std::string_view> fields = SplitWords(text);
     if (fields.empty()) {
         error = "empty FEN";
         return false;

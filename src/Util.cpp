@@ -75,6 +75,21 @@ std::string Trim(std::string_view text) {
     return std::string(text.substr(begin, end - begin));
 }
 
+std::vector<std::string_view> SplitWords(std::string_view text) {
+    std::vector<std::string_view> words;
+    size_t i = 0;
+    while (i < text.size()) {
+        while (i < text.size() && (unsigned char)text[i] <= 32)
+            ++i;
+        size_t start = i;
+        while (i < text.size() && (unsigned char)text[i] > 32)
+            ++i;
+        if (i > start)
+            words.push_back(text.substr(start, i - start));
+    }
+    return words;
+}
+
 int Pos(std::string_view word, std::string_view text) {
     size_t at = text.find(word);
     return at == std::string_view::npos ? 0 : int(at) + 1;
@@ -183,39 +198,19 @@ Move FindLegalMove(std::string_view word) {
     return 0;
 }
 
-namespace {
-
-// Calls play for each blank-separated word of text, left to right, while it returns true
-template <typename Play>
-void ForEachWord(const std::string& text, Play play) {
-    size_t i = 0;
-    while (i < text.size()) {
-        while (i < text.size() && (unsigned char)text[i] <= 32)
-            ++i;
-        size_t start = i;
-        while (i < text.size() && (unsigned char)text[i] > 32)
-            ++i;
-        if (i > start && !play(std::string_view(text).substr(start, i - start)))
-            return;
-    }
-}
-
-}  // namespace
-
 void PlayMoveText(const std::string& text) {
-    ForEachWord(text, [](std::string_view word) {
+    for (std::string_view word : SplitWords(text)) {
         if (Position.stateIndex >= MaxGamePlies) {
             WriteLine("info string game too long: " + std::string(word) + " and the moves after it are not played");
-            return false;
+            return;
         }
         Move m = FindLegalMove(word);
         if (!m) {
             WriteLine("info string illegal move " + std::string(word) + ": it and the moves after it are not played");
-            return false;
+            return;
         }
         MakeMove(m);
-        return true;
-    });
+    }
 }
 
 bool HandlePosition(const std::string& line) {
@@ -243,13 +238,12 @@ bool HandlePosition(const std::string& line) {
 
 void ReadSearchMoves(const std::string& text) {
     SearchMoves.count = 0;
-    ForEachWord(text, [](std::string_view word) {
+    for (std::string_view word : SplitWords(text)) {
         if (SearchMoves.count >= MaxSearchMoves)
-            return false;
+            return;
         if (Move m = FindLegalMove(word))
             SearchMoves.moves[++SearchMoves.count] = m;
-        return true;
-    });
+    }
 }
 
 void AppendSearchMoves(MoveList& list) {
