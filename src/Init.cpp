@@ -332,20 +332,9 @@ bool CheckMaterial(const FenBoard& board, std::string& error) {
     return true;
 }
 
-// A clock field: a whole decimal number that fits in 32 bits
+// A clock field: a whole decimal number of any length that fits in 32 bits
 bool ReadClock(std::string_view field, int32_t& value) {
-    if (field.empty() || field.size() > 10)
-        return false;
-    int64_t number = 0;
-    for (char ch : field) {
-        if (ch < '0' || ch > '9')
-            return false;
-        number = number * 10 + (ch - '0');
-    }
-    if (number > INT32_MAX)
-        return false;
-    value = int32_t(number);
-    return true;
+    return !field.empty() && field[0] >= '0' && field[0] <= '9' && ParseInt32(field, value);
 }
 
 void PlacePiece(int c, int type, Square s) {
@@ -415,11 +404,11 @@ bool ReadFen(std::string_view text, std::string& error) {
         return false;
     int32_t halfmove = 0, fullmove = 1;
     if (fields.size() > 4 && !ReadClock(fields[4], halfmove)) {
-        error = "the halfmove clock is not a number";
+        error = "the halfmove clock is not a number that fits in 32 bits";
         return false;
     }
     if (fields.size() > 5 && !ReadClock(fields[5], fullmove)) {
-        error = "the full-move number is not a number";
+        error = "the full-move number is not a number that fits in 32 bits";
         return false;
     }
 

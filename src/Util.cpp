@@ -100,13 +100,15 @@ bool ParseInt32(std::string_view text, int32_t& value) {
     bool negative = false;
     if (i < text.size() && (text[i] == '+' || text[i] == '-'))
         negative = text[i++] == '-';
-    if (i == text.size() || text.size() - i > 10)
+    if (i == text.size())
         return false;
     int64_t number = 0;
     for (; i < text.size(); ++i) {
         if (text[i] < '0' || text[i] > '9')
             return false;
         number = number * 10 + (text[i] - '0');
+        if (number > int64_t(INT32_MAX) + 1)  // leading zeros are fine, too many digits are not
+            return false;
     }
     if (negative)
         number = -number;
