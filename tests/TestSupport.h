@@ -18,21 +18,14 @@
 // Sets up a position the test depends on; a refusal fails the test.
 inline bool Load(const std::string& fen) {
     std::string error;
-    if (ReadFen(fen, error))
-        return true;
-    ADD_FAILURE() << "the reader refused " << fen << ": " << error;
-    return false;
+    const bool ok = ReadFen(fen, error);
+    EXPECT_TRUE(ok) << "the reader refused " << fen << ": " << error;
+    return ok;
 }
 
 inline std::vector<Move> LegalMoves() {
     MoveList list;
     GenerateLegal(list);
-    return std::vector<Move>(list.moves + 1, list.moves + 1 + list.count);
-}
-
-inline std::vector<Move> CaptureMoves() {
-    MoveList list;
-    GenerateCaptures(list);
     return std::vector<Move>(list.moves + 1, list.moves + 1 + list.count);
 }
 
@@ -54,22 +47,12 @@ inline Move Generated(const std::string& text) {
 // Plays blank-separated moves, each of which must be generated
 inline bool Play(const std::string& moves) {
     std::istringstream words(moves);
-    for (std::string word; words >> word;) {
-        Move m = Generated(word);
-        if (!m) {
+    for (std::string word; words >> word; MakeMove(Generated(word)))
+        if (!Generated(word)) {
             ADD_FAILURE() << word << " is not generated in " << WriteFen();
             return false;
         }
-        MakeMove(m);
-    }
     return true;
-}
-
-inline Bitboard Squares(std::initializer_list<const char*> names) {
-    Bitboard set = 0;
-    for (const char* name : names)
-        set |= Bitboard(1) << SquareFromText(name);
-    return set;
 }
 
 struct PerftCase {
@@ -85,10 +68,9 @@ inline std::vector<PerftCase> ReadPerftCases(const std::string& name) {
     EXPECT_TRUE(file.is_open()) << name;
     for (std::string line; std::getline(file, line);) {
         size_t first = line.find(';'), second = line.find(';', first + 1);
-        if (line.empty() || line[0] == '#' || second == std::string::npos)
-            continue;
-        cases.push_back({line.substr(0, first), std::stoi(line.substr(first + 1, second - first - 1)),
-                         std::stoull(line.substr(second + 1))});
+        if (!line.empty() && line[0] != '#' && second != std::string::npos)
+            cases.push_back({line.substr(0, first), std::stoi(line.substr(first + 1, second - first - 1)),
+                             std::stoull(line.substr(second + 1))});
     }
     return cases;
 }
