@@ -30,6 +30,7 @@ int32_t PrincipalVariationLength = 0;
 Move BestLine[MaxSearchPlies + 1];
 uint64_t RootNodes[MaxMoves + 1];
 Move RootBestMove = 0;
+int32_t RootBestScore = 0;
 bool NewBestFound = false;
 int32_t RootMoveCount = 0;
 bool RootResearch = false;
@@ -42,6 +43,8 @@ namespace {
 constexpr int MateBound = 9900;
 constexpr int LosingMove = -24000;   // below this band: quiet moves by history, losing captures
 constexpr int LateMoveScore = -20000;
+constexpr uint64_t MoveTimeMargin = 3;
+constexpr uint64_t NewBestQuietMs = 60;  // new-best lines wait until the search has run this long   // ms: the answer still has to travel after the stop
 
 // Gains of one exchange sequence; a square sees at most 32 captures
 int32_t SwapList[64];
@@ -235,7 +238,8 @@ void ComputeTimeBudget() {
 
     TimeBudget = 0;
     PollCounter = 0;
-    const uint32_t avail = time > 920 ? uint32_t(time - 880) : 40;
+    // What the GUI and the system take between moves is kept back
+    const uint32_t avail = time > MoveOverhead + 40 ? uint32_t(time - MoveOverhead) : 40;
     const uint32_t inc = uint32_t(std::nearbyint(double(increment) * 0.6));
     uint32_t slice = uint32_t(double(avail) / double(movesToGo));
     if (GameSearchCount == 0)
@@ -265,19 +269,39 @@ void ComputeTimeBudget() {
 
 namespace {
 
+// Tools' fixed time per move; stops a little early so the answer is in on time
+bool MoveTimeUp() {
+    return MoveTimeLimit != 0 && !Pondering && IterationDepth > 2
+        && ClockMs() - MoveTimeStart.load() + MoveTimeMargin >= uint64_t(MoveTimeLimit);
+}
+
 void CheckClock() {
     if (!Searching)
         return;
-    const uint64_t elapsed = ElapsedMs();
-    if (elapsed > TimeMaximum.load() && !NoTimeLimit && IterationDepth > 2)
-        StopSearch = true;
-    if (elapsed > TimeBudget.load() && !RootResearch && !FirstRootMoveDone && !NoTimeLimit && IterationDepth > 2)
+    if (ClockBudgetApplies) {
+        const uint64_t elapsed = ElapsedMs();
+        if (elapsed > TimeMaximum.load() && !NoTimeLimit && IterationDepth > 2)
+            StopSearch = true;
+        if (elapsed > TimeBudget.load() && !RootResearch && !FirstRootMoveDone && !NoTimeLimit
+            && IterationDepth > 2)
+            StopSearch = true;
+    }
+    if (MoveTimeUp())
         StopSearch = true;
 }
 
+// A mate in the asked number of moves or fewer has been proven for the side to move
+bool MateFound(int score) { return MateLimit != 0 && score >= MateValue - (2 * MateLimit - 1); }
+
 }  // namespace
 
+void CheckNodeLimit() {
+    if (NodeLimit != 0 && IterationDepth > 2 && TotalNodes() >= NodeLimit)
+        StopSearch = true;
+}
+
 void PollClock() {
+    CheckNodeLimit();
     if (++PollCounter <= 5000)
         return;
     PollCounter = 0;
@@ -297,8 +321,11 @@ void AdjustBudgetOnPonderHit(uint64_t elapsed) {
 }
 
 void IterationClockCheck() {
-    if (Searching && ElapsedMs() > TimeBudget.load() && !NoTimeLimit && IterationDepth > 2)
+    if (Searching && ClockBudgetApplies && ElapsedMs() > TimeBudget.load() && !NoTimeLimit && IterationDepth > 2)
         StopSearch = true;
+    if (Searching && MoveTimeUp())
+        StopSearch = true;
+    CheckNodeLimit();
 }
 
 // ---------------------------------------------------------------------------
@@ -354,8 +381,11 @@ int Ply() { return Position.plyCounter - RootPly; }
 }  // namespace
 
 int Quiescence(int alpha, int beta, int qdepth) {
-    // Step 1. Count the node for the clock
+    // Step 1. Count the node for the clock; a node limit is watched here too
     ++PollCounter;
+    CheckNodeLimit();
+    if (StopSearch)
+        return alpha;
 
     // Step 2. The cannot-win cap
     if (CannotWinCap(alpha, beta))
@@ -408,6 +438,8 @@ int Quiescence(int alpha, int beta, int qdepth) {
         MakeMove(m);
         const int v = -Quiescence(-beta, -alpha, qdepth - 1);
         UnmakeMove();
+        if (StopSearch)   // the caller drops the value
+            return alpha;
         if (v > alpha) {
             if (v >= beta)
                 return beta;
@@ -726,6 +758,138 @@ std::string StatisticsText(uint64_t elapsed) {
          + std::to_string(NodeRate(nodes, elapsed));
 }
 
+// The statistics of a result line: nothing in the first millisecond
+std::string ResultStatistics() { return LastElapsed > 0 ? StatisticsText(LastElapsed) : std::string(); }
+
+// A root score and its line: "info depth D [multipv i] score ... [statistics] pv m1 m2 ... "
+std::string ResultLine(int depth, int multipv, int score, const std::string& statistics, const Move* line,
+                       int length) {
+    std::string text = "info depth " + std::to_string(depth);
+    if (multipv > 0)
+        text += " multipv " + std::to_string(multipv);
+    text += ScoreText(score) + statistics + " pv ";
+    for (int n = 0; n < length; ++n)
+        text += MoveToText(line[n]) + " ";
+    return text;
+}
+
+// What the last result line written showed of the best move, so that the answer's
+// own line is not written twice
+struct ShownResult {
+    Move move;
+    int depth;
+    int score;
+};
+ShownResult LastShownBest;
+
+// The iteration and score that BestLine comes from
+int AnswerDepth = 0;
+int AnswerScore = 0;
+
+void ShowResult(int depth, int multipv, int score, const std::string& statistics, const Move* line, int length) {
+    Say(ResultLine(depth, multipv, score, statistics, line, length));
+    if (multipv <= 1 && SearchOutput)
+        LastShownBest = {line[0], depth, score};
+}
+
+// A draw already on the board is not searched
+bool RootDrawnByRule() { return CurrentState().halfmoveClock >= 100 || RepetitionCount(3) > 2; }
+
+void PlayTableMoveForDrawnRoot(int depth) {
+    BestLine[0] = HashSlotMove(CurrentState().key1);
+    AnswerDepth = depth;
+    AnswerScore = 0;
+}
+
+// The root list in search order: by exchange and history first, by subtree size later
+void PrepareRootList(MoveList& list, int depth) {
+    HashMove = HashBestMove(CurrentState().key1, CurrentState().key2);
+    BuildRootList(list);
+    if (depth < 5)
+        ScoreMoves(HashMove, 0, list);
+    else
+        ScoreRootMoves(HashMove, list);
+}
+
+// Progress lines once the search has run a while
+void ReportCurrentMove(Move m, int i, int depth) {
+    if (LastElapsed > 1000) {
+        Say("info currmove " + MoveToText(m) + " currmovenumber " + std::to_string(i));
+        if (i % 4 == 0 && depth > 5)
+            Say(HashFullLine());
+    }
+}
+
+// Every fourth root move of a long search
+void ReportStatistics(int i, int depth, int count) {
+    if (i % 4 == 0 && depth > 5 && i != count) {
+        LastElapsed = ElapsedMs();
+        if (LastElapsed > 1000)
+            Say("info" + StatisticsText(LastElapsed));
+    }
+}
+
+// Principal-variation search of one root move, already made: with the full window,
+// or with a null window first and again with the full window when it lands inside
+int SearchRootMove(bool fullWindow, int alpha, int beta, int newDepth) {
+    if (fullWindow)
+        return -AlphaBeta(-beta, -alpha, newDepth, true);
+    int v = -AlphaBeta(-alpha - 1, -alpha, newDepth, false);
+    if (v > alpha && v < beta) {
+        RootResearch = true;
+        v = -AlphaBeta(-beta, -alpha, newDepth, true);
+    }
+    return v;
+}
+
+// A checking move or a pawn to the seventh is searched one ply deeper
+int RootChildDepth(Move m, int depth) { return MoveGivesCheck(m) || IsPawnToSeventh(m) ? depth : depth - 1; }
+
+// The nodes below a root move are credited to the slot it was taken from; the
+// first move of an iteration gets every node searched before it
+void CreditRootNodes(int slot, uint64_t& nodesBefore) {
+    FirstRootMoveDone = true;
+    RootNodes[slot] += TotalNodes() - nodesBefore;
+    nodesBefore = TotalNodes();
+}
+
+void RewardRootMove(Move m, int side) { HistoryTable[MovePiece(m) | side << 3][MoveTo(m)] += 1; }
+
+// Mated or stalemated at the root
+int ScoreWithoutMoves() { return CurrentState().inCheck ? -MateValue : 0; }
+
+// The exact lines of a search with several lines, best first
+struct RootLine {
+    int score;
+    int length;
+    Move pv[MaxSearchPlies + 1];
+};
+RootLine RootLines[MaxMoves + 1];
+int RootLineCount = 0;
+
+// Keeps the lines sorted by score; a line scored like an earlier one goes after it
+void InsertRootLine(int score) {
+    int at = RootLineCount++;
+    while (at > 0 && RootLines[at - 1].score < score) {
+        RootLines[at] = RootLines[at - 1];
+        --at;
+    }
+    RootLines[at].score = score;
+    RootLines[at].length = std::min(PrincipalVariationLength, MaxSearchPlies);
+    std::copy(PrincipalVariation + 1, PrincipalVariation + 1 + RootLines[at].length, RootLines[at].pv);
+}
+
+// The line to beat to enter the best lines: any score until there are enough of them
+int LowestShownScore(int lines) { return RootLineCount < lines ? -WindowBound : RootLines[lines - 1].score; }
+
+void ReportRootLines(int depth, int lines) {
+    LastElapsed = ElapsedMs();
+    const std::string statistics = ResultStatistics();
+    for (int j = 0; j < std::min(lines, RootLineCount); ++j)
+        ShowResult(depth, j + 1, RootLines[j].score, statistics, RootLines[j].pv,
+                   std::min(RootLines[j].length, depth));
+}
+
 }  // namespace
 
 std::string ScoreText(int score) {
@@ -738,7 +902,7 @@ std::string ScoreText(int score) {
 }
 
 int RootSearch(int depth, int alpha, int beta) {
-    // Step 1.
+    // Step 1. A fresh iteration
     RootResearch = false;
     RootMoveCount = 0;
     RootBestMove = 0;
@@ -750,96 +914,59 @@ int RootSearch(int depth, int alpha, int beta) {
     const int side = Position.sideToMove;
 
     // Step 2. A draw already on the board is not searched
-    if (CurrentState().halfmoveClock >= 100 || RepetitionCount(3) > 2) {
-        BestLine[0] = HashSlotMove(key1);
+    if (RootDrawnByRule()) {
+        PlayTableMoveForDrawnRoot(depth);
         return 0;
     }
 
-    // Step 3.
-    HashMove = HashBestMove(key1, key2);
-
-    // Step 4. The root list
+    // Steps 3 to 5. The table's move, the root list and its order
     MoveList list;
-    BuildRootList(list);
-
-    // Step 5. Order: by exchange and history first, by subtree size later
-    if (depth < 5)
-        ScoreMoves(HashMove, 0, list);
-    else
-        ScoreRootMoves(HashMove, list);
+    PrepareRootList(list, depth);
 
     // Step 6. The moves
     for (int i = 1; i <= list.count; ++i) {
-        // Step 6.1.
+        // Step 6.1. A stop ends the iteration between moves
         ++RootMoveCount;
         if (StopSearch)
             break;
 
-        // Step 6.2.
+        // Step 6.2. The next move by order score
         ++NodeCount;
         int slot;
         const Move m = PickNextRootMove(list, i, slot);
 
         // Step 6.3. Progress lines once the search has run a while
-        if (LastElapsed > 1000) {
-            Say("info currmove " + MoveToText(m) + " currmovenumber " + std::to_string(i));
-            if (i % 4 == 0 && depth > 5)
-                Say(HashFullLine());
-        }
+        ReportCurrentMove(m, i, depth);
 
-        // Step 6.4.
+        // Steps 6.4 and 6.5. Principal-variation search of the move
         moveTaken = true;
         MakeMove(m);
-        const int newDepth = MoveGivesCheck(m) || IsPawnToSeventh(m) ? depth : depth - 1;
-
-        // Step 6.5. Principal-variation search
-        int v;
-        if (i == 1)
-            v = -AlphaBeta(-beta, -alpha, newDepth, true);
-        else {
-            v = -AlphaBeta(-alpha - 1, -alpha, newDepth, false);
-            if (v > alpha && v < beta) {
-                RootResearch = true;
-                v = -AlphaBeta(-beta, -alpha, newDepth, true);
-            }
-        }
+        const int v = SearchRootMove(i == 1, alpha, beta, RootChildDepth(m, depth));
 
         // Step 6.6. Credit the nodes to the slot the move was taken from
-        FirstRootMoveDone = true;
-        RootNodes[slot] += TotalNodes() - nodesBefore;
-        nodesBefore = TotalNodes();
+        CreditRootNodes(slot, nodesBefore);
 
         // Step 6.7. Periodic statistics
-        if (i % 4 == 0 && depth > 5 && i != list.count) {
-            LastElapsed = ElapsedMs();
-            if (LastElapsed > 1000)
-                Say("info" + StatisticsText(LastElapsed));
-        }
+        ReportStatistics(i, depth, list.count);
 
-        // Step 6.8. A new best move
+        // Step 6.8. A new best move, shown once the search has run 60 ms
         if (!StopSearch && v > alpha) {
             alpha = v;
             bound = BoundExact;
-            // The move is still on the board: the row is the root side's
-            HistoryTable[MovePiece(m) | side << 3][MoveTo(m)] += 1;
+            RewardRootMove(m, side);   // the move is still on the board: the row is the root side's
             NewBestFound = true;
             RootBestMove = m;
-
+            RootBestScore = v;
             CollectPrincipalVariation(depth, m, v);
-
             LastElapsed = ElapsedMs();
             if (LastElapsed > 0)
                 statistics = StatisticsText(LastElapsed);
-
-            std::string line = "info depth " + std::to_string(depth) + ScoreText(alpha) + statistics + " pv ";
-            const int shown = std::min(PrincipalVariationLength, depth);
-            for (int n = 1; n <= shown; ++n)
-                line += MoveToText(PrincipalVariation[n]) + " ";
-            if (LastElapsed > 60)
-                Say(line);
+            if (LastElapsed > NewBestQuietMs)
+                ShowResult(depth, 0, alpha, statistics, PrincipalVariation + 1,
+                           std::min(PrincipalVariationLength, depth));
         }
 
-        // Step 6.9.
+        // Step 6.9. Take the move back and look at the clock
         RootResearch = false;
         UnmakeMove();
         RootClockCheck();
@@ -849,17 +976,88 @@ int RootSearch(int depth, int alpha, int beta) {
 
     // Step 7. No move at all: mated or stalemated at the root
     if (!moveTaken)
-        alpha = CurrentState().inCheck ? -MateValue : 0;
+        alpha = ScoreWithoutMoves();
 
-    // Step 8.
+    // Step 8. A finished iteration is stored and counts as completed
     if (!StopSearch) {
         StoreHash(depth, alpha, bound, key1, key2, RootPly, RootBestMove);
         LastCompletedDepth = depth;
         return alpha;
     }
 
-    // Step 9.
+    // Step 9. A stopped iteration counts only once it has searched more than one move
     return RootMoveCount > 1 ? alpha : NoResult;
+}
+
+int RootSearchLines(int depth, int lines) {
+    RootResearch = false;
+    RootMoveCount = 0;
+    RootBestMove = 0;
+    RootLineCount = 0;
+    uint64_t nodesBefore = 0;
+    bool moveTaken = false;
+    const uint64_t key1 = CurrentState().key1, key2 = CurrentState().key2;
+    const int side = Position.sideToMove;
+
+    if (RootDrawnByRule()) {
+        PlayTableMoveForDrawnRoot(depth);
+        return 0;
+    }
+    MoveList list;
+    PrepareRootList(list, depth);
+
+    // Every move is searched against the weakest of the best lines so far, so
+    // that each of the best lines gets an exact score
+    for (int i = 1; i <= list.count; ++i) {
+        ++RootMoveCount;
+        if (StopSearch)
+            break;
+        ++NodeCount;
+        int slot;
+        const Move m = PickNextRootMove(list, i, slot);
+        ReportCurrentMove(m, i, depth);
+
+        moveTaken = true;
+        MakeMove(m);
+        const int alpha = LowestShownScore(lines);
+        const int v = SearchRootMove(RootLineCount < lines, alpha, WindowBound, RootChildDepth(m, depth));
+        CreditRootNodes(slot, nodesBefore);
+        ReportStatistics(i, depth, list.count);
+
+        if (!StopSearch && v > alpha) {
+            if (RootLineCount == 0 || v > RootLines[0].score) {
+                RewardRootMove(m, side);
+                RootBestMove = m;
+                RootBestScore = v;
+            }
+            CollectPrincipalVariation(depth, m, v);
+            InsertRootLine(v);
+        }
+
+        RootResearch = false;
+        UnmakeMove();
+        RootClockCheck();
+        if (StopSearch)
+            break;
+    }
+
+    if (!moveTaken && !StopSearch) {
+        StoreHash(depth, ScoreWithoutMoves(), BoundUpper, key1, key2, RootPly, 0);
+        LastCompletedDepth = depth;
+        return ScoreWithoutMoves();
+    }
+    // Lines of an unfinished iteration would not all be exact: it is dropped
+    if (StopSearch)
+        return NoResult;
+
+    StoreHash(depth, RootLines[0].score, BoundExact, key1, key2, RootPly, RootBestMove);
+    LastCompletedDepth = depth;
+    std::copy(RootLines[0].pv, RootLines[0].pv + RootLines[0].length, PrincipalVariation + 1);
+    std::fill(PrincipalVariation + 1 + RootLines[0].length, std::end(PrincipalVariation), Move(0));
+    PrincipalVariationLength = RootLines[0].length;
+    NewBestFound = true;
+    ReportRootLines(depth, lines);
+    return RootLines[0].score;
 }
 
 namespace {
@@ -868,9 +1066,11 @@ std::mutex ControlMutex;
 std::condition_variable ControlChanged;
 bool BudgetReady = true;
 
+// Pondering, and searches without a time limit, hold their answer; infinite
+// analysis holds it until "stop"
 void WaitWhileHeld() {
     std::unique_lock lock(ControlMutex);
-    ControlChanged.wait(lock, [] { return !NoTimeLimit && !Pondering; });
+    ControlChanged.wait(lock, [] { return !NoTimeLimit && !Pondering && !InfiniteSearch; });
 }
 
 }  // namespace
@@ -898,33 +1098,100 @@ void WaitForTimeBudget() {
     ControlChanged.wait(lock, [] { return BudgetReady; });
 }
 
+namespace {
+
+// The move the answer names, and the iteration, score and line it comes from
+struct Answer {
+    Move move;
+    int depth;
+    int score;
+    int length;
+    Move line[MaxSearchPlies + 1];
+};
+
+bool SameMove(Move a, Move b) {
+    return MoveFrom(a) == MoveFrom(b) && MoveTo(a) == MoveTo(b) && MovePromotion(a) == MovePromotion(b);
+}
+
+// The moves of line that are legal one after the other from the current position
+int LegalPrefix(const Move* line, int length, Move* legal) {
+    int made = 0;
+    while (made < length) {
+        const Move m = LegalCounterpart(line[made]);
+        if (m == 0)
+            break;
+        legal[made++] = m;
+        MakeMove(m);
+    }
+    for (int n = 0; n < made; ++n)
+        UnmakeMove();
+    return made;
+}
+
+// Without a line from the search: the table's move for this position, else the
+// first root move, scored by a look one ply ahead
+Answer FallbackAnswer() {
+    MoveList root;
+    BuildRootList(root);
+    if (root.count == 0)
+        GenerateLegal(root);
+    Answer answer{};
+    answer.move = root.moves[1];
+    const Move tableMove = LegalCounterpart(HashBestMove(CurrentState().key1, CurrentState().key2));
+    for (int i = 1; i <= root.count; ++i)
+        if (tableMove != 0 && SameMove(root.moves[i], tableMove))
+            answer.move = tableMove;
+    answer.depth = std::max(AnswerDepth, 1);
+    if (!RootDrawnByRule()) {
+        MakeMove(answer.move);
+        answer.score = -Evaluate();
+        UnmakeMove();
+    }
+    answer.length = 1;
+    answer.line[0] = answer.move;
+    return answer;
+}
+
+// The answer for a root that has legal moves
+Answer ChooseAnswer() {
+    const Move best = LegalCounterpart(BestLine[0]);
+    if (best == 0)
+        return FallbackAnswer();
+    Answer answer{};
+    answer.move = best;
+    answer.depth = AnswerDepth;
+    answer.score = AnswerScore;
+    answer.length = LegalPrefix(BestLine, std::max(AnswerDepth, 1), answer.line);
+    return answer;
+}
+
+std::string BestMoveLineFor(const Answer& answer) {
+    std::string line = "bestmove " + MoveToText(answer.move);
+    MakeMove(answer.move);
+    if (const Move reply = LegalCounterpart(BestLine[1]); reply != 0 && SameMove(answer.move, BestLine[0]))
+        line += " ponder " + MoveToText(reply);
+    UnmakeMove();
+    return line;
+}
+
+// Every answer comes with its score: a result line unless the last one written already showed it
+std::string AnswerScoreLine(const Answer& answer) {
+    const bool shown = LastShownBest.depth == answer.depth && LastShownBest.score == answer.score
+                    && SameMove(LastShownBest.move, answer.move);
+    if (shown || !SearchOutput)
+        return {};
+    return ResultLine(answer.depth, MultiPV > 1 ? 1 : 0, answer.score, ResultStatistics(), answer.line,
+                      answer.length);
+}
+
+}  // namespace
+
 std::string BestMoveLine() {
     MoveList legal;
     GenerateLegal(legal);
     if (legal.count == 0)
         return "bestmove 0000";
-
-    const Move best = LegalCounterpart(BestLine[0]);
-    if (best != 0) {
-        std::string line = "bestmove " + MoveToText(best);
-        MakeMove(best);
-        if (const Move reply = LegalCounterpart(BestLine[1]); reply != 0)
-            line += " ponder " + MoveToText(reply);
-        UnmakeMove();
-        return line;
-    }
-
-    // No line from the search: the table's move for this position, else the first root move
-    MoveList root;
-    BuildRootList(root);
-    if (root.count == 0)
-        root = legal;
-    const Move tableMove = LegalCounterpart(HashBestMove(CurrentState().key1, CurrentState().key2));
-    for (int i = 1; i <= root.count; ++i)
-        if (tableMove != 0 && MoveFrom(root.moves[i]) == MoveFrom(tableMove)
-            && MoveTo(root.moves[i]) == MoveTo(tableMove) && MovePromotion(root.moves[i]) == MovePromotion(tableMove))
-            return "bestmove " + MoveToText(tableMove);
-    return "bestmove " + MoveToText(root.moves[1]);
+    return BestMoveLineFor(ChooseAnswer());
 }
 
 void IterativeDeepening() {
@@ -932,54 +1199,66 @@ void IterativeDeepening() {
     ComputeTimeBudget();
     AnnounceTimeBudget();
     BestMoveText.clear();
+    AnswerScoreText.clear();
 
     // Step 2. Fresh ordering tables and node statistics
     std::memset(BestLine, 0, sizeof BestLine);
     std::memset(KillerMoves, 0, sizeof KillerMoves);
     std::memset(HistoryTable, 0, sizeof HistoryTable);
     std::memset(RootNodes, 0, sizeof RootNodes);
+    LastShownBest = {};
+    AnswerDepth = AnswerScore = 0;
 
-    // Step 3.
+    // Step 3. King danger as seen from this root
     InitKingDangerTable(Position.sideToMove);
 
-    // Step 4.
+    // Step 4. Counters and the root
     NodeCount = 0;
     QuiescenceNodeCount = 0;
     RootPly = Position.plyCounter;
     IterationDepth = 1;
     Searching = true;
 
-    // Step 5. Iterations from depth 2 with the full window
-    const int lastDepth = std::min<int>(DepthLimit, MaxSearchPlies);
+    // Step 5. Iterations from depth 2 with the full window; a mate search needs no
+    // more plies than its mate takes
+    int lastDepth = std::min<int>(DepthLimit, MaxSearchPlies);
+    if (MateLimit != 0)
+        lastDepth = std::min(lastDepth, std::max(2, 2 * MateLimit - 1));
     for (;;) {
-        // Step 5.1.
+        // Step 5.1. Announce the iteration
         FirstRootMoveDone = false;
         ++IterationDepth;
         Say("info depth " + std::to_string(IterationDepth));
         NewBestFound = false;
 
-        // Step 5.2.
-        const int score = RootSearch(IterationDepth, -WindowBound, WindowBound);
+        // Step 5.2. Search the root
+        const int score = MultiPV > 1 ? RootSearchLines(IterationDepth, MultiPV)
+                                      : RootSearch(IterationDepth, -WindowBound, WindowBound);
 
         // Step 5.3. An iteration stopped during its first move is discarded
         if (StopSearch && score == NoResult)
             break;
+        const bool completed = !StopSearch;
 
-        // Step 5.4.
+        // Step 5.4. The iteration's line becomes the answer
         if (NewBestFound) {
             for (int j = 0; j < IterationDepth; ++j)
                 BestLine[j] = PrincipalVariation[j + 1];
             BestLine[IterationDepth] = 0;
+            AnswerDepth = IterationDepth;
+            AnswerScore = RootBestScore;
         }
 
         // Step 5.5. A single root move needs no long thought
-        if (RootMoveCount == 1 && IterationDepth > 4 && !NoTimeLimit && !Pondering)
+        if (RootMoveCount == 1 && IterationDepth > 4 && !NoTimeLimit && !Pondering && MateLimit == 0)
             StopSearch = true;
 
-        // Step 5.6.
+        // Step 5.6. The end-of-iteration clock check; a mate search ends once its mate is proven
         IterationClockCheck();
+        if (completed && MateFound(score))
+            StopSearch = true;
 
-        // Step 5.7.
+        // Step 5.7. The depth limit
         if (IterationDepth >= lastDepth || StopSearch)
             break;
     }
@@ -988,7 +1267,7 @@ void IterativeDeepening() {
     if (DepthLimit < MaxSearchPlies || IterationDepth == MaxSearchPlies)
         NoTimeLimit = false;
 
-    // Step 7.
+    // Step 7. The closing statistics
     LastElapsed = ElapsedMs();
     if (LastElapsed > 0) {
         const uint64_t nodes = TotalNodes();
@@ -996,14 +1275,22 @@ void IterativeDeepening() {
             + " nodes " + std::to_string(nodes) + " nps " + std::to_string(NodeRate(nodes, LastElapsed)));
     }
 
-    // Step 8.
+    // Step 8. Table fill
     Say(HashFullLine());
 
-    // Step 9. Hold the result back while pondering or thinking without limit
+    // Step 9. Hold the result back while pondering, thinking without limit or analysing
     WaitWhileHeld();
 
-    // Step 10.
-    BestMoveText = BestMoveLine();
+    // Step 10. The answer, with its score when the last line did not show it
+    MoveList legal;
+    GenerateLegal(legal);
+    if (legal.count == 0) {
+        BestMoveText = "bestmove 0000";
+        return;
+    }
+    const Answer answer = ChooseAnswer();
+    AnswerScoreText = AnswerScoreLine(answer);
+    BestMoveText = BestMoveLineFor(answer);
 }
 
 // ---------------------------------------------------------------------------

@@ -26,6 +26,7 @@ extern int32_t PrincipalVariationLength;
 extern Move BestLine[MaxSearchPlies + 1];            // [0] the move to play, [1] the expected reply
 extern uint64_t RootNodes[MaxMoves + 1];             // nodes spent below the move picked from each root slot
 extern Move RootBestMove;
+extern int32_t RootBestScore;
 extern bool NewBestFound;
 extern int32_t RootMoveCount;
 extern bool RootResearch;
@@ -61,6 +62,9 @@ int FutilityMarginFor(int depth, int moveNumber);
 // Root
 void IterativeDeepening();
 int RootSearch(int depth, int alpha, int beta);
+// The root searched for the best `lines` moves, each with an exact score; an
+// iteration that is stopped gives NoResult
+int RootSearchLines(int depth, int lines);
 void CollectPrincipalVariation(int depth, Move first, int score);
 bool IsPlausibleMove(Move m);
 // The legal move of the current position with m's squares and promotion, if m is plausible; else 0

@@ -2,11 +2,14 @@
 #include "main.h"
 
 #include <algorithm>
+#include <cctype>
+#include <charconv>
 #include <cstdio>
 #include <iterator>
 #include <string>
 #include <system_error>
 #include <thread>
+#include <vector>
 
 #include "Bitboard.h"
 #include "Evaluation.h"
@@ -35,10 +38,23 @@ int32_t DepthLimit = 0;
 bool SearchMovesActive = false;
 int32_t GameSearchCount = 0;
 std::string BestMoveText;
+std::string AnswerScoreText;
+
+std::atomic<bool> InfiniteSearch{false};
+uint64_t NodeLimit = 0;
+int32_t MoveTimeLimit = 0;
+std::atomic<uint64_t> MoveTimeStart{0};
+int32_t MateLimit = 0;
+bool ClockBudgetApplies = true;
+
+int32_t MultiPV = 1;
+int32_t MoveOverhead = MoveOverheadDefault;
 
 namespace {
 
 constexpr const char* Banner = "Varnok 3.7.1 by Brannock";
+constexpr int MaxMultiPV = 256;
+constexpr int MaxMoveOverhead = 5000;
 
 // ---------------------------------------------------------------------------
 // Search thread and its handlers
@@ -51,8 +67,11 @@ std::atomic<bool> QuitRequested{false};
 void SearchThreadProc() {
     IterativeDeepening();
     Searching = false;
-    if (!QuitRequested)
-        WriteLine(BestMoveText);
+    if (QuitRequested)
+        return;
+    if (!AnswerScoreText.empty())
+        WriteLine(AnswerScoreText);
+    WriteLine(BestMoveText);
 }
 
 // Returns once the search thread has ended and written its "bestmove"
@@ -65,6 +84,7 @@ void WaitForSearch() {
 void HaltSearch() {
     NoTimeLimit = false;
     Pondering = false;
+    InfiniteSearch = false;
     StopSearch = true;
     SignalSearchControl();
     if (SearchThreadStarted)
@@ -95,55 +115,130 @@ bool GoValue(const std::string& line, const std::string& keyword, int32_t& value
     return ParseInt32(FirstWord(Trim(CopyFrom(line, at + int(keyword.size()) + 1)), 1), value);
 }
 
+// A node count after a "go" keyword, which may pass 32 bits
+bool GoCount(const std::string& line, const std::string& keyword, uint64_t& value) {
+    const int at = Pos(keyword, line);
+    if (at == 0)
+        return false;
+    const std::string word = FirstWord(Trim(CopyFrom(line, at + int(keyword.size()) + 1)), 1);
+    const auto [end, error] = std::from_chars(word.data(), word.data() + word.size(), value);
+    return error == std::errc() && end == word.data() + word.size() && !word.empty();
+}
+
+// "movetime", "nodes" and "mate": limits that UCI tools use beside the clock.
+// Returns true when one of them is given with a usable value.
+bool ReadToolLimits(const std::string& line) {
+    NodeLimit = 0;
+    MoveTimeLimit = 0;
+    MateLimit = 0;
+    int32_t value;
+    bool given = false;
+    if (GoValue(line, "movetime", value) && value >= 0) {
+        MoveTimeLimit = std::max(value, 1);
+        given = true;
+    }
+    if (uint64_t nodes; GoCount(line, "nodes", nodes)) {
+        NodeLimit = std::max<uint64_t>(nodes, 1);
+        given = true;
+    }
+    if (GoValue(line, "mate", value) && value > 0) {
+        MateLimit = std::min(value, MaxSearchPlies / 2);   // longer mates lie beyond the deepest search
+        given = true;
+    }
+    return given;
+}
+
 void HandleGo(const std::string& line) {
+    const uint64_t arrival = ClockMs();
     HaltSearch();
     SearchStartTime = ClockMs();
+    MoveTimeStart = arrival;
     MovesToGo = 30;
     DepthLimit = MaxSearchPlies;
     SearchMovesActive = false;
 
     int32_t value;
+    bool clockFields = false;
     if (Pos("ponder", line) > 0) {
         Pondering = true;
         NoTimeLimit = true;
     }
-    if (GoValue(line, "wtime", value))
+    if (GoValue(line, "wtime", value)) {
         WhiteTime = value;
-    if (GoValue(line, "btime", value))
+        clockFields = true;
+    }
+    if (GoValue(line, "btime", value)) {
         BlackTime = value;
-    if (Pos("infinite", line) > 0)
+        clockFields = true;
+    }
+    if (Pos("infinite", line) > 0) {
         NoTimeLimit = true;
+        InfiniteSearch = true;
+    }
     if (GoValue(line, "depth", value)) {
         DepthLimit = value;
         NoTimeLimit = true;
     }
-    if (GoValue(line, "winc", value))
+    if (GoValue(line, "winc", value)) {
         WhiteIncrement = value;
-    if (GoValue(line, "binc", value))
+        clockFields = true;
+    }
+    if (GoValue(line, "binc", value)) {
         BlackIncrement = value;
+        clockFields = true;
+    }
     // The count includes the move to be played now; at least one move is always left
-    if (GoValue(line, "movestogo", value))
+    if (GoValue(line, "movestogo", value)) {
         MovesToGo = int32_t(std::clamp<int64_t>(int64_t(value) + 1, 1, INT32_MAX));
+        clockFields = true;
+    }
     if (int at = Pos("searchmoves", line); at > 0) {
         ReadSearchMoves(Trim(CopyFrom(line, at + 11)));
         // A list without one legal move restricts nothing
         SearchMovesActive = SearchMoves.count > 0;
     }
+    // Clock values of earlier "go" lines play no part in a search that a tool limits otherwise
+    ClockBudgetApplies = !ReadToolLimits(line) || clockFields;
     StartSearchThread();
 }
 
 void HandlePonderHit() {
     WaitForTimeBudget();
     AdjustBudgetOnPonderHit(ClockMs() - SearchStartTime.load());
+    MoveTimeStart = ClockMs();   // the fixed time per move runs from the hit
     Pondering = false;
     NoTimeLimit = false;
     SignalSearchControl();
 }
 
-// "setoption": only the "Hash" option has an effect. The table is never
-// resized under a running search.
-void HandleSetOption(const std::string& line) {
-    HaltSearch();
+// The option's name: the words between "name" and "value" (or the end), compared
+// without regard to case as UCI names are
+std::string OptionName(const std::string& line) {
+    const std::vector<std::string_view> words = SplitWords(line);
+    std::string name;
+    bool inName = false;
+    for (std::string_view word : words) {
+        if (word == "value")
+            break;
+        if (inName) {
+            if (!name.empty())
+                name += ' ';
+            name.append(word);
+        }
+        inName = inName || word == "name";
+    }
+    std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    return name;
+}
+
+// The number after "value"; false when absent or malformed
+bool OptionValue(const std::string& line, int32_t& value) {
+    const int at = Pos("value", line);
+    return at > 0 && ParseInt32(Trim(CopyFrom(line, at + 6)), value);
+}
+
+// "Hash value N" as the engine has always read it: the two words with one blank between
+void SetHashOption(const std::string& line) {
     const int at = Pos("Hash value", line);
     if (Pos("name", line) == 0 || at == 0)
         return;
@@ -155,6 +250,23 @@ void HandleSetOption(const std::string& line) {
     if (HashSize != HashEntriesFor(megabytes))
         WriteLine("info string Hash: " + std::to_string(megabytes) + " MB could not be allocated, using "
                   + std::to_string(HashMegabytes()) + " MB");
+}
+
+// "setoption": the table is never resized or cleared under a running search
+void HandleSetOption(const std::string& line) {
+    HaltSearch();
+    const std::string name = OptionName(line);
+    int32_t value;
+    if (name == "clear hash")
+        ClearHash();
+    else if (name == "multipv") {
+        if (OptionValue(line, value))
+            MultiPV = std::clamp(value, 1, MaxMultiPV);
+    } else if (name == "move overhead") {
+        if (OptionValue(line, value))
+            MoveOverhead = std::clamp(value, 0, MaxMoveOverhead);
+    } else
+        SetHashOption(line);
 }
 
 void HandleNewGame() {
@@ -180,6 +292,10 @@ void AnswerUci() {
     WriteLine("id author Brannock");
     WriteLine("option name Hash type spin default 256 min 4 max 1024");
     WriteLine("option name Ponder type check default false");
+    WriteLine("option name MultiPV type spin default 1 min 1 max " + std::to_string(MaxMultiPV));
+    WriteLine("option name Clear Hash type button");
+    WriteLine("option name Move Overhead type spin default " + std::to_string(MoveOverheadDefault) + " min 0 max "
+              + std::to_string(MaxMoveOverhead));
     WriteLine("uciok");
 }
 
@@ -291,7 +407,22 @@ bool HandleLine(std::string line) {
 
 }  // namespace
 
-int RunEngine() {
+namespace {
+
+// A command given on the command line: run it, let a search it starts finish, then leave
+void RunCommandLine(int argc, char** argv) {
+    std::string line;
+    for (int i = 1; i < argc; ++i)
+        line += std::string(i > 1 ? " " : "") + argv[i];
+    HandleLine(Trim(line));
+    // Nothing can send "stop" or "ponderhit" to a search that waits for one
+    if (!InfiniteSearch && !Pondering)
+        WaitForSearch();
+}
+
+}  // namespace
+
+int RunEngine(int argc, char** argv) {
     BuildMagicTables();
     InitTables();
     AllocateHash(HashDefaultMegabytes);
@@ -301,8 +432,12 @@ int RunEngine() {
     ReadFen(StartFen, error);
     WriteLine(Banner);
 
-    std::string line;
-    while (ReadLine(line) && HandleLine(line)) {
+    if (argc > 1)
+        RunCommandLine(argc, argv);
+    else {
+        std::string line;
+        while (ReadLine(line) && HandleLine(line)) {
+        }
     }
     // end of input ends the engine as "quit" does; a running search ends
     // without its "bestmove" before anything is released
@@ -312,5 +447,5 @@ int RunEngine() {
 }
 
 #ifndef VARNOK_NO_ENTRY
-int main() { return RunEngine(); }
+int main(int argc, char** argv) { return RunEngine(argc, argv); }
 #endif

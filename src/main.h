@@ -24,6 +24,21 @@ extern int32_t DepthLimit;
 extern bool SearchMovesActive;
 extern int32_t GameSearchCount;
 extern std::string BestMoveText;
+extern std::string AnswerScoreText;   // the result line written right before it, or empty
 
-// Runs the engine: start-up, banner, command loop. Returns the exit code.
-int RunEngine();
+// Limits of the "go" keywords beyond the clock; 0 when absent
+extern std::atomic<bool> InfiniteSearch;     // "infinite": the answer waits for "stop"
+extern uint64_t NodeLimit;                   // "nodes"
+extern int32_t MoveTimeLimit;                // "movetime", ms
+extern std::atomic<uint64_t> MoveTimeStart;  // when the movetime began: the "go" line, or "ponderhit"
+extern int32_t MateLimit;                    // "mate", in moves
+extern bool ClockBudgetApplies;              // false when only movetime, nodes or mate limit the search
+
+// Options beyond the table size
+constexpr int MoveOverheadDefault = 880;
+extern int32_t MultiPV;                      // lines reported per iteration
+extern int32_t MoveOverhead;                 // ms the budget keeps back for the GUI's delays
+
+// Runs the engine: start-up, banner, then the command loop, or the one command
+// line the arguments form. Returns the exit code.
+int RunEngine(int argc = 0, char** argv = nullptr);
