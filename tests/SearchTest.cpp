@@ -167,6 +167,22 @@ TEST_F(SearchTest, TimeBudgetOfTheSideToMove) {
     }
 }
 
+TEST_F(SearchTest, MoveOverheadIsWhatTheBudgetKeepsBack) {
+    ASSERT_TRUE(Load("4k3/8/8/8/8/8/8/4K3 w - - 0 1"));
+    const struct { int overhead, time; uint32_t budget; } cases[] = {
+        {880, 10000, 608},   // the default: 9120 left over 30 moves, doubled for the first search
+        {50, 1000, 62},      // 950 left
+        {0, 3000, 200},      // all of it
+        {50, 90, 7},         // at most overhead + 40: 40 left, of which an eighth plus 2
+    };
+    for (const auto& c : cases) {
+        MoveOverhead = c.overhead, WhiteTime = c.time, WhiteIncrement = 0, MovesToGo = 30, GameSearchCount = 0;
+        ComputeTimeBudget();
+        EXPECT_EQ(TimeBudget.load(), c.budget) << c.overhead << " " << c.time;
+    }
+    MoveOverhead = MoveOverheadDefault;
+}
+
 TEST_F(SearchTest, PonderHitRenewsTheBudgetAndKeepsTheMarginToTheHardLimit) {
     const struct { uint32_t budget, maximum; uint64_t elapsed; uint32_t newBudget, newMaximum; } cases[] = {
         {4000, 8000, 1000, 5000, 9000},    // early: the whole budget again after the hit
@@ -206,6 +222,24 @@ TEST_F(SearchTest, WhatStopsATimedSearch) {
     EXPECT_FALSE(stops());
     IterationClockCheck();   // between iterations the budget alone counts
     EXPECT_TRUE(StopSearch);
+
+    // A search limited only by movetime or nodes does not look at the clock's budget
+    ClockBudgetApplies = false;
+    FirstRootMoveDone = false;
+    EXPECT_FALSE(stops());
+    MoveTimeLimit = 2000, MoveTimeStart = ClockMs() - 1000;
+    EXPECT_FALSE(stops());
+    MoveTimeStart = ClockMs() - 2000;
+    EXPECT_TRUE(stops());
+    Pondering = true;   // the fixed time runs from the ponder hit
+    EXPECT_FALSE(stops());
+    Pondering = false, MoveTimeLimit = 0, NodeLimit = 100, NodeCount = 99, QuiescenceNodeCount = 0;
+    EXPECT_FALSE(stops(0));
+    NodeCount = 100;
+    EXPECT_TRUE(stops(0));   // every node looks at the node count
+    IterationDepth = 2;
+    EXPECT_FALSE(stops(0));
+    NodeLimit = 0, ClockBudgetApplies = true;
 }
 
 }  // namespace
