@@ -14,20 +14,20 @@
 #include "Pawns.h"
 #include "Util.h"
 
-int32_t ScoreMg;
-int32_t ScoreEg;
-int32_t MobilityMg;
-int32_t MobilityEg;
-Bitboard PassedPawns;
-int32_t KingAttackersCount[2];
-int32_t KingAttackersWeight[2];
-int32_t KingAdjacentAttacks[2];
-int32_t ScaleFactor[2];
-Bitboard AttackedBy[2][7];
-Bitboard KingZone[2];
-Bitboard MobilityArea;
-int32_t EndgameScale;
-int32_t KingDanger[2][101];
+constinit thread_local int32_t ScoreMg{};
+constinit thread_local int32_t ScoreEg{};
+constinit thread_local int32_t MobilityMg{};
+constinit thread_local int32_t MobilityEg{};
+constinit thread_local Bitboard PassedPawns{};
+constinit thread_local int32_t KingAttackersCount[2]{};
+constinit thread_local int32_t KingAttackersWeight[2]{};
+constinit thread_local int32_t KingAdjacentAttacks[2]{};
+constinit thread_local int32_t ScaleFactor[2]{};
+constinit thread_local Bitboard AttackedBy[2][7]{};
+constinit thread_local Bitboard KingZone[2]{};
+constinit thread_local Bitboard MobilityArea{};
+constinit thread_local int32_t EndgameScale{};
+constinit thread_local int32_t KingDanger[2][101]{};
 
 constexpr SquareTable KingEg = FromPrinted({
      18,  77, 105, 135, 135, 105,  77,  18,

@@ -34,22 +34,22 @@ inline constexpr Score Weights[7] = {{0, 0}, {252, 344}, {233, 201}, {216, 266},
 constexpr int32_t ApplyWeight(int32_t value, int32_t weight) { return value * weight / 256; }
 
 // Scratch state of one evaluation, reset by ResetEvalState at every call.
-extern int32_t ScoreMg;                  // White-relative once the driver is done
-extern int32_t ScoreEg;
-extern int32_t MobilityMg;
-extern int32_t MobilityEg;
-extern Bitboard PassedPawns;             // both sides; only the front pawn of a file
-extern int32_t KingAttackersCount[2];    // by attacking side
-extern int32_t KingAttackersWeight[2];
-extern int32_t KingAdjacentAttacks[2];
-extern int32_t ScaleFactor[2];           // 64ths, used when that side is ahead
-extern Bitboard AttackedBy[2][7];        // [0] all, then by piece type 1..6
-extern Bitboard KingZone[2];             // zone of the enemy king, by attacking side
-extern Bitboard MobilityArea;            // for the side whose pieces are being scored
-extern int32_t EndgameScale;             // the scale chosen for the blend
+extern constinit thread_local int32_t ScoreMg;                  // White-relative once the driver is done
+extern constinit thread_local int32_t ScoreEg;
+extern constinit thread_local int32_t MobilityMg;
+extern constinit thread_local int32_t MobilityEg;
+extern constinit thread_local Bitboard PassedPawns;             // both sides; only the front pawn of a file
+extern constinit thread_local int32_t KingAttackersCount[2];    // by attacking side
+extern constinit thread_local int32_t KingAttackersWeight[2];
+extern constinit thread_local int32_t KingAdjacentAttacks[2];
+extern constinit thread_local int32_t ScaleFactor[2];           // 64ths, used when that side is ahead
+extern constinit thread_local Bitboard AttackedBy[2][7];        // [0] all, then by piece type 1..6
+extern constinit thread_local Bitboard KingZone[2];             // zone of the enemy king, by attacking side
+extern constinit thread_local Bitboard MobilityArea;            // for the side whose pieces are being scored
+extern constinit thread_local int32_t EndgameScale;             // the scale chosen for the blend
 
 // Danger to the king of a side by danger index; built once per search
-extern int32_t KingDanger[2][101];
+extern constinit thread_local int32_t KingDanger[2][101];
 
 // Value of the current position for the side to move
 int32_t Evaluate();

@@ -1,13 +1,14 @@
 #include "Hash.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 
-Hash* HashTable = nullptr;
+HashCell* HashTable = nullptr;
 uint32_t HashSize = 0;
-uint32_t HashUsed = 0;
-Move HashMove = 0;
-int32_t RootPly = 0;
+std::atomic<uint32_t> HashUsed{0};
+constinit thread_local Move HashMove = 0;
+constinit thread_local int32_t RootPly = 0;
 
 namespace {
 
@@ -19,10 +20,41 @@ constexpr uint32_t MinimumEntries = 1024;
 void* HashBlock = nullptr;
 
 // Last resort when no block at all can be had, so that the search still runs
-alignas(64) Hash FallbackTable[MinimumEntries];
+alignas(64) HashCell FallbackTable[MinimumEntries];
 
 // A fresh block reads as zero; only a table that received stores needs zeroing
-bool HashDirty = false;
+std::atomic<bool> HashDirty{false};
+
+// Every word of the table is read and written whole, also when threads meet in a slot
+uint64_t LoadWord(uint64_t& word) { return std::atomic_ref<uint64_t>(word).load(std::memory_order_relaxed); }
+void StoreWord(uint64_t& word, uint64_t value) {
+    std::atomic_ref<uint64_t>(word).store(value, std::memory_order_relaxed);
+}
+
+HashCell& CellFor(uint64_t key1) { return HashTable[uint32_t(key1) & (HashSize - 1)]; }
+
+Hash Decode(HashCell& cell) {
+    const uint64_t data = LoadWord(cell.data), extra = LoadWord(cell.extra);
+    Hash entry;
+    entry.key1 = LoadWord(cell.keyCheck) ^ data ^ extra;
+    entry.key2 = LoadWord(cell.key2);
+    entry.best = Move(data);
+    entry.valeur = int16_t(uint16_t(data >> 32));
+    entry.priority = uint16_t(data >> 48);
+    entry.profondeur = uint8_t(extra);
+    entry.flags = uint8_t(extra >> 8);
+    return entry;
+}
+
+void Encode(HashCell& cell, const Hash& entry) {
+    const uint64_t data = uint64_t(entry.best) | uint64_t(uint16_t(entry.valeur)) << 32
+                        | uint64_t(entry.priority) << 48;
+    const uint64_t extra = uint64_t(entry.profondeur) | uint64_t(entry.flags) << 8;
+    StoreWord(cell.keyCheck, entry.key1 ^ data ^ extra);
+    StoreWord(cell.key2, entry.key2);
+    StoreWord(cell.data, data);
+    StoreWord(cell.extra, extra);
+}
 
 bool ObtainTable(uint32_t entries) {
     void* block = std::calloc(size_t(entries) * sizeof(Hash) + 64, 1);
@@ -31,10 +63,10 @@ bool ObtainTable(uint32_t entries) {
     std::free(HashBlock);
     HashBlock = block;
     uintptr_t aligned = (reinterpret_cast<uintptr_t>(block) + 63) & ~uintptr_t(63);
-    HashTable = reinterpret_cast<Hash*>(aligned);
+    HashTable = reinterpret_cast<HashCell*>(aligned);
     HashSize = entries;
     HashUsed = 0;
-    HashDirty = false;
+    HashDirty.store(false);
     return true;
 }
 
@@ -48,7 +80,7 @@ uint32_t HashEntriesFor(int megabytes) {
 }
 
 int AllocateHash(int megabytes) {
-    static_assert(sizeof(Hash) == 32, "32768 entries make one megabyte");
+    static_assert(sizeof(HashCell) == 32, "32768 entries make one megabyte");
     if (megabytes < HashMinMegabytes)
         megabytes = HashMinMegabytes;
     if (megabytes > HashMaxMegabytes)
@@ -65,7 +97,7 @@ int AllocateHash(int megabytes) {
         if (entries < MinimumEntries) {
             HashTable = FallbackTable;
             HashSize = MinimumEntries;
-            HashDirty = true;
+            HashDirty.store(true);
         }
     }
     ClearHash();
@@ -76,14 +108,14 @@ int HashMegabytes() { return int(HashSize / EntriesPerMegabyte); }
 
 void ClearHash() {
     HashUsed = 0;
-    if (HashDirty)
-        std::memset(static_cast<void*>(HashTable), 0, size_t(HashSize) * sizeof(Hash));
-    HashDirty = false;
+    if (HashDirty.load())
+        std::memset(static_cast<void*>(HashTable), 0, size_t(HashSize) * sizeof(HashCell));
+    HashDirty.store(false);
 }
 
 int ProbeHash(int depth, int alpha, int beta, uint64_t key1, uint64_t key2) {
     HashMove = 0;
-    const Hash& slot = HashSlot(key1);
+    const Hash slot = Decode(CellFor(key1));
     if (slot.key1 != key1 || slot.key2 != key2)
         return NoValue;
     HashMove = slot.best;
@@ -107,12 +139,15 @@ int ProbeHash(int depth, int alpha, int beta, uint64_t key1, uint64_t key2) {
 }
 
 void StoreHash(int depth, int value, int flag, uint64_t key1, uint64_t key2, int rootPly, Move move) {
-    Hash& slot = HashSlot(key1);
+    HashCell& cell = CellFor(key1);
+    Hash slot = Decode(cell);
     int priority = rootPly + depth + (flag == BoundExact ? 3 : 0);
 
     // An entry written from a later root (a new game, a take-back) is stale
-    if (int(slot.priority) - int(slot.profondeur) > rootPly + 3)
+    if (int(slot.priority) - int(slot.profondeur) > rootPly + 3) {
         slot.priority = 0;
+        Encode(cell, slot);
+    }
     if (priority < int(slot.priority))
         return;
 
@@ -120,23 +155,26 @@ void StoreHash(int depth, int value, int flag, uint64_t key1, uint64_t key2, int
     if (slot.key1 == key1 && slot.key2 == key2 && slot.best != 0 && (move == 0 || flag == BoundUpper))
         return;
 
-    HashDirty = true;
-    slot.best = move;
+    HashDirty.store(true, std::memory_order_relaxed);
     if (slot.key1 == 0)
-        ++HashUsed;
+        HashUsed.store(HashUsed.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
+    slot.best = move;
     slot.key1 = key1;
     slot.key2 = key2;
     slot.valeur = int16_t(value);
     slot.flags = uint8_t(flag);
     slot.profondeur = uint8_t(depth);
     slot.priority = uint16_t(priority);
+    Encode(cell, slot);
 }
 
 Move HashBestMove(uint64_t key1, uint64_t key2) {
-    const Hash& slot = HashSlot(key1);
+    const Hash slot = Decode(CellFor(key1));
     return slot.key1 == key1 && slot.key2 == key2 ? slot.best : 0;
 }
 
-Move HashSlotMove(uint64_t key1) { return HashSlot(key1).best; }
+Move HashSlotMove(uint64_t key1) { return Move(LoadWord(CellFor(key1).data)); }
 
-int HashFullPermille() { return int(double(HashUsed) / double(HashSize) * 1000.0); }
+Hash HashSlot(uint64_t key1) { return Decode(CellFor(key1)); }
+
+int HashFullPermille() { return int(double(HashUsed.load()) / double(HashSize) * 1000.0); }

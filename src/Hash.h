@@ -17,11 +17,23 @@ constexpr int HashMinMegabytes = 4;
 constexpr int HashMaxMegabytes = 1024;
 constexpr int HashDefaultMegabytes = 256;
 
-extern Hash* HashTable;
-extern uint32_t HashSize;       // entries, a power of two
-extern uint32_t HashUsed;       // slots filled since the last clear
-extern Move HashMove;           // move of the last probe whose keys matched
-extern int32_t RootPly;         // plyCounter of the search's root
+#include <atomic>
+
+// A slot as it lies in the table: four words that search threads read and write
+// without a lock. The first holds the first key mixed with both data words, so a
+// slot whose words come from two different stores fails the key test: at worst a miss.
+struct HashCell {
+    uint64_t keyCheck;      // key1 ^ data ^ extra
+    uint64_t key2;
+    uint64_t data;          // best | valeur << 32 | priority << 48
+    uint64_t extra;         // profondeur | flags << 8
+};
+
+extern HashCell* HashTable;
+extern uint32_t HashSize;                 // entries, a power of two
+extern std::atomic<uint32_t> HashUsed;    // slots filled since the last clear (approximate with several threads)
+extern constinit thread_local Move HashMove;        // move of this thread's last probe whose keys matched
+extern constinit thread_local int32_t RootPly;      // plyCounter of this thread's search root
 
 // Entries for a table of the given megabytes: the largest power of two not
 // above megabytes x 32768, at least 1024.
@@ -48,4 +60,5 @@ Move HashSlotMove(uint64_t key1);
 // Fill of the table in permille
 int HashFullPermille();
 
-inline Hash& HashSlot(uint64_t key1) { return HashTable[uint32_t(key1) & (HashSize - 1)]; }
+// The entry in the slot key1 addresses, whatever position wrote it
+Hash HashSlot(uint64_t key1);

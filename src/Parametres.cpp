@@ -1,5 +1,5 @@
 #include "Parametres.h"
 
-PositionRecord Position;
+constinit thread_local PositionRecord Position{};
 ZobristSet Zobrist1;
 ZobristSet Zobrist2;

@@ -53,7 +53,8 @@ struct PositionRecord {
     StateRecord states[StateCount];
 };
 
-extern PositionRecord Position;
+// Each searching thread plays on a position of its own
+extern constinit thread_local PositionRecord Position;
 
 inline StateRecord& CurrentState() { return Position.states[Position.stateIndex]; }
 

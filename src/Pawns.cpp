@@ -5,7 +5,7 @@
 #include "Evaluation.h"
 #include "Init.h"
 
-uint8_t HalfOpenFiles[2];
+constinit thread_local uint8_t HalfOpenFiles[2]{};
 
 namespace {
 

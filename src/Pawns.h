@@ -5,7 +5,7 @@
 #include <cstdint>
 
 // Per side, bit f set when the side has no pawn on file f
-extern uint8_t HalfOpenFiles[2];
+extern constinit thread_local uint8_t HalfOpenFiles[2];
 
 // Adds the pawn terms of side (good for side) and records its passed pawns
 void EvalPawns(int side);

@@ -17,26 +17,27 @@
 #include "Util.h"
 #include "main.h"
 
-uint64_t NodeCount = 0;
-uint64_t QuiescenceNodeCount = 0;
-int32_t PollCounter = 0;
-Move KillerMoves[MaxSearchPlies + 1][2];
-int32_t HistoryTable[15][64];
+constinit thread_local std::atomic<uint64_t> NodeCount{0};
+constinit thread_local std::atomic<uint64_t> QuiescenceNodeCount{0};
+constinit thread_local int32_t PollCounter = 0;
+constinit thread_local Move KillerMoves[MaxSearchPlies + 1][2]{};
+constinit thread_local int32_t HistoryTable[15][64]{};
 
-int32_t IterationDepth = 0;
-int32_t LastCompletedDepth = 0;
-Move PrincipalVariation[MaxSearchPlies + 1];
-int32_t PrincipalVariationLength = 0;
-Move BestLine[MaxSearchPlies + 1];
-uint64_t RootNodes[MaxMoves + 1];
-Move RootBestMove = 0;
-int32_t RootBestScore = 0;
-bool NewBestFound = false;
-int32_t RootMoveCount = 0;
-bool RootResearch = false;
-bool FirstRootMoveDone = false;
-uint64_t LastElapsed = 0;
-bool SearchOutput = true;
+constinit thread_local int32_t IterationDepth = 0;
+constinit thread_local int32_t LastCompletedDepth = 0;
+constinit thread_local Move PrincipalVariation[MaxSearchPlies + 1]{};
+constinit thread_local int32_t PrincipalVariationLength = 0;
+constinit thread_local Move BestLine[MaxSearchPlies + 1]{};
+constinit thread_local uint64_t RootNodes[MaxMoves + 1]{};
+constinit thread_local Move RootBestMove = 0;
+constinit thread_local int32_t RootBestScore = 0;
+constinit thread_local bool NewBestFound = false;
+constinit thread_local int32_t RootMoveCount = 0;
+constinit thread_local bool RootResearch = false;
+constinit thread_local bool FirstRootMoveDone = false;
+std::atomic<uint64_t> LastElapsed{0};
+constinit thread_local bool SearchOutput = true;
+constinit thread_local bool OwnsClock = true;
 
 namespace {
 
@@ -47,7 +48,7 @@ constexpr uint64_t MoveTimeMargin = 3;
 constexpr uint64_t NewBestQuietMs = 60;  // new-best lines wait until the search has run this long   // ms: the answer still has to travel after the stop
 
 // Gains of one exchange sequence; a square sees at most 32 captures
-int32_t SwapList[64];
+constinit thread_local int32_t SwapList[64]{};
 
 void Say(const std::string& line) {
     if (SearchOutput)
@@ -61,13 +62,41 @@ int64_t NodeRate(uint64_t nodes, uint64_t ms) {
     return int64_t(std::nearbyint(double(nodes) / double(ms) * 1000.0));
 }
 
-uint64_t TotalNodes() { return NodeCount + QuiescenceNodeCount; }
+// Counters only this thread writes: a plain add, no locked instruction
+void CountNode(std::atomic<uint64_t>& counter) {
+    counter.store(counter.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
+}
+
+// The node counters of the helper threads, so that the main thread can add them up;
+// changed only while no search runs
+struct HelperCounters {
+    const std::atomic<uint64_t>* full;
+    const std::atomic<uint64_t>* quiescence;
+};
+HelperCounters Helpers[MaxSearchThreads];
+std::atomic<int> HelperCount{0};
 
 std::string HashFullLine() { return "info hashfull " + std::to_string(HashFullPermille()); }
 
 bool IsMateScore(int score) { return score > MateBound || score < -MateBound; }
 
 }  // namespace
+
+uint64_t ThreadNodes() {
+    return NodeCount.load(std::memory_order_relaxed) + QuiescenceNodeCount.load(std::memory_order_relaxed);
+}
+
+uint64_t SearchedNodes() {
+    uint64_t nodes = ThreadNodes();
+    const int helpers = HelperCount.load(std::memory_order_relaxed);
+    for (int i = 1; i <= helpers; ++i)
+        nodes += Helpers[i].full->load(std::memory_order_relaxed) + Helpers[i].quiescence->load(std::memory_order_relaxed);
+    return nodes;
+}
+
+void RegisterHelperCounters(int helper) { Helpers[helper] = {&NodeCount, &QuiescenceNodeCount}; }
+
+void SetHelperCount(int helpers) { HelperCount = helpers; }
 
 // ---------------------------------------------------------------------------
 // Move ordering and static exchange
@@ -276,7 +305,7 @@ bool MoveTimeUp() {
 }
 
 void CheckClock() {
-    if (!Searching)
+    if (!Searching || !OwnsClock)
         return;
     if (ClockBudgetApplies) {
         const uint64_t elapsed = ElapsedMs();
@@ -296,7 +325,7 @@ bool MateFound(int score) { return MateLimit != 0 && score >= MateValue - (2 * M
 }  // namespace
 
 void CheckNodeLimit() {
-    if (NodeLimit != 0 && IterationDepth > 2 && TotalNodes() >= NodeLimit)
+    if (NodeLimit != 0 && OwnsClock && IterationDepth > 2 && SearchedNodes() >= NodeLimit)
         StopSearch = true;
 }
 
@@ -431,7 +460,7 @@ int Quiescence(int alpha, int beta, int qdepth) {
 
     // Step 8. Search the moves worth trying
     for (int i = 1; i <= list.count; ++i) {
-        ++QuiescenceNodeCount;
+        CountNode(QuiescenceNodeCount);
         const Move m = PickNextMove(list, i);
         if (!inCheck && list.scores[i] == LosingMove)
             return alpha;
@@ -602,7 +631,7 @@ int AlphaBeta(int alpha, int beta, int depth, bool pvNode) {
     // Step 16. The moves
     for (int i = 1; i <= list.count; ++i) {
         // Step 16.1.
-        ++NodeCount;
+        CountNode(NodeCount);
         const Move m = PickNextMove(list, i);
         const int score = list.scores[i];
 
@@ -753,7 +782,7 @@ void BuildRootList(MoveList& list) {
 }
 
 std::string StatisticsText(uint64_t elapsed) {
-    const uint64_t nodes = TotalNodes();
+    const uint64_t nodes = SearchedNodes();
     return " time " + std::to_string(elapsed) + " nodes " + std::to_string(nodes) + " nps "
          + std::to_string(NodeRate(nodes, elapsed));
 }
@@ -780,11 +809,11 @@ struct ShownResult {
     int depth;
     int score;
 };
-ShownResult LastShownBest;
+constinit thread_local ShownResult LastShownBest{};
 
 // The iteration and score that BestLine comes from
-int AnswerDepth = 0;
-int AnswerScore = 0;
+constinit thread_local int AnswerDepth = 0;
+constinit thread_local int AnswerScore = 0;
 
 void ShowResult(int depth, int multipv, int score, const std::string& statistics, const Move* line, int length) {
     Say(ResultLine(depth, multipv, score, statistics, line, length));
@@ -849,8 +878,8 @@ int RootChildDepth(Move m, int depth) { return MoveGivesCheck(m) || IsPawnToSeve
 // first move of an iteration gets every node searched before it
 void CreditRootNodes(int slot, uint64_t& nodesBefore) {
     FirstRootMoveDone = true;
-    RootNodes[slot] += TotalNodes() - nodesBefore;
-    nodesBefore = TotalNodes();
+    RootNodes[slot] += ThreadNodes() - nodesBefore;
+    nodesBefore = ThreadNodes();
 }
 
 void RewardRootMove(Move m, int side) { HistoryTable[MovePiece(m) | side << 3][MoveTo(m)] += 1; }
@@ -864,6 +893,7 @@ struct RootLine {
     int length;
     Move pv[MaxSearchPlies + 1];
 };
+// Only the thread that answers searches several lines: one set for the process
 RootLine RootLines[MaxMoves + 1];
 int RootLineCount = 0;
 
@@ -931,7 +961,7 @@ int RootSearch(int depth, int alpha, int beta) {
             break;
 
         // Step 6.2. The next move by order score
-        ++NodeCount;
+        CountNode(NodeCount);
         int slot;
         const Move m = PickNextRootMove(list, i, slot);
 
@@ -1012,7 +1042,7 @@ int RootSearchLines(int depth, int lines) {
         ++RootMoveCount;
         if (StopSearch)
             break;
-        ++NodeCount;
+        CountNode(NodeCount);
         int slot;
         const Move m = PickNextRootMove(list, i, slot);
         ReportCurrentMove(m, i, depth);
@@ -1263,6 +1293,9 @@ void IterativeDeepening() {
             break;
     }
 
+    // The helper threads end with the iterations of the main one
+    EndHelperSearches();
+
     // Step 6. A depth-limited search answers at once, unless it ponders
     if (DepthLimit < MaxSearchPlies || IterationDepth == MaxSearchPlies)
         NoTimeLimit = false;
@@ -1270,7 +1303,7 @@ void IterativeDeepening() {
     // Step 7. The closing statistics
     LastElapsed = ElapsedMs();
     if (LastElapsed > 0) {
-        const uint64_t nodes = TotalNodes();
+        const uint64_t nodes = SearchedNodes();
         Say("info depth " + std::to_string(LastCompletedDepth) + " time " + std::to_string(LastElapsed)
             + " nodes " + std::to_string(nodes) + " nps " + std::to_string(NodeRate(nodes, LastElapsed)));
     }
@@ -1291,6 +1324,30 @@ void IterativeDeepening() {
     const Answer answer = ChooseAnswer();
     AnswerScoreText = AnswerScoreLine(answer);
     BestMoveText = BestMoveLineFor(answer);
+}
+
+void HelperIterativeDeepening(int helper) {
+    SearchOutput = false;
+    OwnsClock = false;
+    std::memset(BestLine, 0, sizeof BestLine);
+    std::memset(KillerMoves, 0, sizeof KillerMoves);
+    std::memset(HistoryTable, 0, sizeof HistoryTable);
+    std::memset(RootNodes, 0, sizeof RootNodes);
+    InitKingDangerTable(Position.sideToMove);
+    NodeCount = 0;
+    QuiescenceNodeCount = 0;
+    PollCounter = 0;
+    RootPly = Position.plyCounter;
+
+    // Odd helpers start one ply deeper, so that threads spread over two depths
+    const int lastDepth = std::min<int>(DepthLimit, MaxSearchPlies);
+    IterationDepth = 1 + helper % 2;
+    while (!StopSearch && IterationDepth < lastDepth) {
+        FirstRootMoveDone = false;
+        NewBestFound = false;
+        ++IterationDepth;
+        RootSearch(IterationDepth, -WindowBound, WindowBound);
+    }
 }
 
 // ---------------------------------------------------------------------------

@@ -2,6 +2,7 @@
 // root search with iterative deepening, time control and draws by rule.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -11,30 +12,47 @@ constexpr int MaxPly = 127;
 constexpr int NoResult = -42000;       // a root search stopped before its first move was done
 constexpr int WindowBound = 32000;
 
-// Counters and tables of the running search
-extern uint64_t NodeCount;             // moves taken from the lists of full-width nodes
-extern uint64_t QuiescenceNodeCount;   // moves taken from the lists of quiescence nodes
-extern int32_t PollCounter;            // nodes since the clock was last read
-extern Move KillerMoves[MaxSearchPlies + 1][2];   // [ply][0 newer, 1 older]
-extern int32_t HistoryTable[15][64];   // [piece type OR side x 8][to-square]
+// Every search thread has its own counters, tables and root state; only the
+// transposition table is shared.
+
+// Counters and tables of the running search. The node counters are atomic so
+// that the main search thread can add up every thread's nodes.
+extern constinit thread_local std::atomic<uint64_t> NodeCount;             // moves taken in full-width nodes
+extern constinit thread_local std::atomic<uint64_t> QuiescenceNodeCount;   // moves taken in quiescence nodes
+extern constinit thread_local int32_t PollCounter;            // nodes since the clock was last read
+extern constinit thread_local Move KillerMoves[MaxSearchPlies + 1][2];   // [ply][0 newer, 1 older]
+extern constinit thread_local int32_t HistoryTable[15][64];   // [piece type OR side x 8][to-square]
 
 // Root and iteration state
-extern int32_t IterationDepth;
-extern int32_t LastCompletedDepth;
-extern Move PrincipalVariation[MaxSearchPlies + 1];  // [1..128], from the latest new best root move
-extern int32_t PrincipalVariationLength;
-extern Move BestLine[MaxSearchPlies + 1];            // [0] the move to play, [1] the expected reply
-extern uint64_t RootNodes[MaxMoves + 1];             // nodes spent below the move picked from each root slot
-extern Move RootBestMove;
-extern int32_t RootBestScore;
-extern bool NewBestFound;
-extern int32_t RootMoveCount;
-extern bool RootResearch;
-extern bool FirstRootMoveDone;
-extern uint64_t LastElapsed;
+extern constinit thread_local int32_t IterationDepth;
+extern constinit thread_local int32_t LastCompletedDepth;
+extern constinit thread_local Move PrincipalVariation[MaxSearchPlies + 1];  // [1..128], from the latest new best root move
+extern constinit thread_local int32_t PrincipalVariationLength;
+extern constinit thread_local Move BestLine[MaxSearchPlies + 1];            // [0] the move to play, [1] the expected reply
+extern constinit thread_local uint64_t RootNodes[MaxMoves + 1];   // nodes spent below the move picked from each root slot
+extern constinit thread_local Move RootBestMove;
+extern constinit thread_local int32_t RootBestScore;
+extern constinit thread_local bool NewBestFound;
+extern constinit thread_local int32_t RootMoveCount;
+extern constinit thread_local bool RootResearch;
+extern constinit thread_local bool FirstRootMoveDone;
+// Elapsed time at the last measurement; kept from one search to the next
+extern std::atomic<uint64_t> LastElapsed;
 
-// When false the search writes no "info" lines (bench)
-extern bool SearchOutput;
+// When false this thread writes no "info" lines (bench, helper threads)
+extern constinit thread_local bool SearchOutput;
+// True on the thread that owns the clock: helper threads never stop a search
+extern constinit thread_local bool OwnsClock;
+
+// Nodes of every thread of the running search; this thread's own
+uint64_t SearchedNodes();
+uint64_t ThreadNodes();
+
+constexpr int MaxSearchThreads = 256;
+// Called on helper thread `helper` (1, 2, ...) once, so that SearchedNodes counts its nodes
+void RegisterHelperCounters(int helper);
+// How many helpers' nodes SearchedNodes adds; set while no search runs
+void SetHelperCount(int helpers);
 
 // Ordering
 int StaticExchange(Move m, int side);
@@ -61,6 +79,9 @@ int FutilityMarginFor(int depth, int moveNumber);
 
 // Root
 void IterativeDeepening();
+// A helper thread's search: the same root, iterations until StopSearch, no output;
+// `helper` (1, 2, ...) staggers its first depth
+void HelperIterativeDeepening(int helper);
 int RootSearch(int depth, int alpha, int beta);
 // The root searched for the best `lines` moves, each with an exact score; an
 // iteration that is stopped gives NoResult

@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <condition_variable>
+#include <mutex>
 #include <charconv>
 #include <cstdio>
 #include <iterator>
@@ -57,12 +59,25 @@ constexpr int MaxMultiPV = 256;
 constexpr int MaxMoveOverhead = 5000;
 
 // ---------------------------------------------------------------------------
-// Search thread and its handlers
+// Search threads. The main search thread answers each "go"; helper threads
+// search the same root beside it and share only the transposition table. All
+// of them live from start-up (or a change of "Threads") to exit and wait,
+// blocked, between searches.
 
 bool SearchThreadStarted = false;
-std::thread SearchThread;
 // After "quit" the search that is being ended writes no "bestmove"
 std::atomic<bool> QuitRequested{false};
+
+std::vector<std::thread> SearchThreads;   // [0] the main search thread, then the helpers
+std::mutex PoolMutex;
+std::condition_variable PoolWake;         // a new search, or the threads are to end
+std::condition_variable PoolDone;         // a thread has finished its part of a search
+uint64_t SearchGeneration = 0;            // counts searches; under PoolMutex
+bool PoolClosing = false;                 // under PoolMutex
+bool MainSearchRunning = false;           // under PoolMutex
+int HelpersRunning = 0;                   // under PoolMutex
+// The position every search thread copies when its search starts; written only while none runs
+PositionRecord SearchRoot;
 
 void SearchThreadProc() {
     IterativeDeepening();
@@ -74,13 +89,63 @@ void SearchThreadProc() {
     WriteLine(BestMoveText);
 }
 
-// Returns once the search thread has ended and written its "bestmove"
-void WaitForSearch() {
-    if (SearchThread.joinable())
-        SearchThread.join();
+void SearchThreadLoop(int id, uint64_t generation) {
+    if (id > 0)
+        RegisterHelperCounters(id);
+    for (;;) {
+        {
+            std::unique_lock lock(PoolMutex);
+            PoolWake.wait(lock, [&] { return PoolClosing || SearchGeneration != generation; });
+            if (PoolClosing)
+                return;
+            generation = SearchGeneration;
+        }
+        Position = SearchRoot;
+        if (id == 0)
+            SearchThreadProc();
+        else
+            HelperIterativeDeepening(id);
+        {
+            std::lock_guard lock(PoolMutex);
+            (id == 0 ? MainSearchRunning = false : --HelpersRunning);
+        }
+        PoolDone.notify_all();
+    }
 }
 
-// Clearing the two hold-back flags first lets a search holding its result finish at once
+void EndSearchThreads() {
+    {
+        std::lock_guard lock(PoolMutex);
+        PoolClosing = true;
+    }
+    PoolWake.notify_all();
+    for (std::thread& thread : SearchThreads)
+        thread.join();
+    SearchThreads.clear();
+    SetHelperCount(0);
+    std::lock_guard lock(PoolMutex);
+    PoolClosing = false;
+}
+
+// Starts the main search thread and count - 1 helpers; fewer when the system refuses threads
+void StartSearchThreads(int count) {
+    EndSearchThreads();
+    try {
+        while (int(SearchThreads.size()) < count)
+            SearchThreads.emplace_back(SearchThreadLoop, int(SearchThreads.size()), SearchGeneration);
+    } catch (const std::system_error&) {
+        WriteLine("info string only " + std::to_string(SearchThreads.size()) + " search threads could be started");
+    }
+    SetHelperCount(std::max(int(SearchThreads.size()) - 1, 0));
+}
+
+// Returns once the search has ended and its "bestmove" is written
+void WaitForSearch() {
+    std::unique_lock lock(PoolMutex);
+    PoolDone.wait(lock, [] { return !MainSearchRunning; });
+}
+
+// Clearing the hold-back flags first lets a search holding its result finish at once
 void HaltSearch() {
     NoTimeLimit = false;
     Pondering = false;
@@ -93,19 +158,38 @@ void HaltSearch() {
 
 void StartSearchThread() {
     SearchThreadStarted = true;
-    // Cleared here, not in the new thread, so that a "stop" right after "go" is never lost
+    // Cleared here, not in the search thread, so that a "stop" right after "go" is never lost
     StopSearch = false;
     ExpectTimeBudget();
-    try {
-        SearchThread = std::thread(SearchThreadProc);
-    } catch (const std::system_error&) {
+    if (SearchThreads.empty()) {
         // Without a thread there is no search, but the GUI still gets its one answer
         AnnounceTimeBudget();
         WriteLine("info string the search thread could not be started");
         std::fill(std::begin(BestLine), std::end(BestLine), Move(0));
         WriteLine(BestMoveLine());
+        return;
     }
+    SearchRoot = Position;
+    {
+        std::lock_guard lock(PoolMutex);
+        ++SearchGeneration;
+        MainSearchRunning = true;
+        HelpersRunning = int(SearchThreads.size()) - 1;
+    }
+    PoolWake.notify_all();
 }
+
+}  // namespace
+
+void EndHelperSearches() {
+    std::unique_lock lock(PoolMutex);
+    if (HelpersRunning == 0)
+        return;
+    StopSearch = true;
+    PoolDone.wait(lock, [] { return HelpersRunning == 0; });
+}
+
+namespace {
 
 // The number after a "go" keyword; false when the keyword is absent or its value malformed
 bool GoValue(const std::string& line, const std::string& keyword, int32_t& value) {
@@ -265,6 +349,9 @@ void HandleSetOption(const std::string& line) {
     } else if (name == "move overhead") {
         if (OptionValue(line, value))
             MoveOverhead = std::clamp(value, 0, MaxMoveOverhead);
+    } else if (name == "threads") {
+        if (OptionValue(line, value) && std::clamp(value, 1, MaxSearchThreads) != int(SearchThreads.size()))
+            StartSearchThreads(std::clamp(value, 1, MaxSearchThreads));
     } else
         SetHashOption(line);
 }
@@ -296,6 +383,7 @@ void AnswerUci() {
     WriteLine("option name Clear Hash type button");
     WriteLine("option name Move Overhead type spin default " + std::to_string(MoveOverheadDefault) + " min 0 max "
               + std::to_string(MaxMoveOverhead));
+    WriteLine("option name Threads type spin default 1 min 1 max " + std::to_string(MaxSearchThreads));
     WriteLine("uciok");
 }
 
@@ -428,6 +516,7 @@ int RunEngine(int argc, char** argv) {
     AllocateHash(HashDefaultMegabytes);
     InitClock();
     SearchThreadStarted = false;
+    StartSearchThreads(1);
     std::string error;
     ReadFen(StartFen, error);
     WriteLine(Banner);
@@ -443,6 +532,7 @@ int RunEngine(int argc, char** argv) {
     // without its "bestmove" before anything is released
     QuitRequested = true;
     HaltSearch();
+    EndSearchThreads();
     return 0;
 }
 

@@ -39,6 +39,10 @@ constexpr int MoveOverheadDefault = 880;
 extern int32_t MultiPV;                      // lines reported per iteration
 extern int32_t MoveOverhead;                 // ms the budget keeps back for the GUI's delays
 
+// Stops the helper threads of the running search and waits until they have
+// ended; the main search thread calls it when its iterations end
+void EndHelperSearches();
+
 // Runs the engine: start-up, banner, then the command loop, or the one command
 // line the arguments form. Returns the exit code.
 int RunEngine(int argc = 0, char** argv = nullptr);

@@ -131,7 +131,7 @@ TEST_F(SearchTest, BestMoveIsALegalMoveOfTheRootAndThePvEndsBeforeAMoveThatIsNot
 
     // The root move is on the board while its line is collected from the table
     MakeMove(BestLine[0]);
-    HashSlot(CurrentState().key1).best = move("d8", "h4", Queen);
+    StoreHash(1, 0, BoundExact, CurrentState().key1, ~CurrentState().key2, 0, move("d8", "h4", Queen));
     CollectPrincipalVariation(4, BestLine[0], 0);
     EXPECT_EQ(PrincipalVariationLength, 1);
     UnmakeMove();
