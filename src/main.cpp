@@ -76,6 +76,7 @@ uint64_t SearchGeneration = 0;            // counts searches; under PoolMutex
 bool PoolClosing = false;                 // under PoolMutex
 bool MainSearchRunning = false;           // under PoolMutex
 int HelpersRunning = 0;                   // under PoolMutex
+int ThreadsReady = 0;                     // threads waiting for their first search; under PoolMutex
 // The position every search thread copies when its search starts; written only while none runs
 PositionRecord SearchRoot;
 
@@ -92,6 +93,11 @@ void SearchThreadProc() {
 void SearchThreadLoop(int id, uint64_t generation) {
     if (id > 0)
         RegisterHelperCounters(id);
+    {
+        std::lock_guard lock(PoolMutex);
+        ++ThreadsReady;
+    }
+    PoolDone.notify_all();
     for (;;) {
         {
             std::unique_lock lock(PoolMutex);
@@ -125,6 +131,7 @@ void EndSearchThreads() {
     SetHelperCount(0);
     std::lock_guard lock(PoolMutex);
     PoolClosing = false;
+    ThreadsReady = 0;
 }
 
 // Starts the main search thread and count - 1 helpers; fewer when the system refuses threads
@@ -136,6 +143,9 @@ void StartSearchThreads(int count) {
     } catch (const std::system_error&) {
         WriteLine("info string only " + std::to_string(SearchThreads.size()) + " search threads could be started");
     }
+    // A helper's node counters are known once its thread runs
+    std::unique_lock lock(PoolMutex);
+    PoolDone.wait(lock, [] { return ThreadsReady == int(SearchThreads.size()); });
     SetHelperCount(std::max(int(SearchThreads.size()) - 1, 0));
 }
 

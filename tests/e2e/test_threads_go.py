@@ -2,11 +2,12 @@
 # The search thread driven over pipes as a GUI drives it: "go", "stop", "ponderhit", "isready" and the
 # commands that must first end a running search. Every "go" gets exactly one legal "bestmove".
 #
-# Usage: test_threads_go.py path/to/varnok
+# Usage: test_threads_go.py path/to/varnok [threads]
 
 import os, queue, random, re, subprocess, sys, threading, time  # noqa: E401
 
 ENGINE = sys.argv[1]
+THREADS = int(sys.argv[2]) if len(sys.argv) > 2 else 1
 FAILURES = []
 START = "position startpos"
 MIDDLEGAME = "position fen r4rk1/1pp1qppp/p1np1n2/2b1p1B1/2B1P1b1/P1NP1N2/1PP1QPPP/R4RK1 w - - 0 10"
@@ -46,6 +47,8 @@ class Engine:
                                          self.lines.put(None)], daemon=True).start()
         threading.Thread(target=lambda: self.errors.extend(self.process.stderr), daemon=True).start()
         self.read(30)   # the banner
+        if THREADS > 1:
+            self.send(f"setoption name Threads value {THREADS}")
 
     def send(self, *commands):
         self.process.stdin.write("".join(command + "\n" for command in commands))
