@@ -80,6 +80,11 @@ constexpr bool MoveGivesCheck(Move m) { return (m >> 29) & 1; }
 constexpr int MoveRights(Move m) { return int(m >> 30); }
 constexpr Move CheckBit = Move(1) << 29;
 
+// Two words that name the same move in UCI text: squares and promotion
+constexpr bool SameMoveText(Move a, Move b) {
+    return MoveFrom(a) == MoveFrom(b) && MoveTo(a) == MoveTo(b) && MovePromotion(a) == MovePromotion(b);
+}
+
 constexpr Move PackMoveWord(int from, int to, int piece, int captured, int promotion,
                             int epPawn, int castling, int rights) {
     return Move(from) | Move(to) << 6 | Move(piece) << 12 | Move(captured) << 15

@@ -44,8 +44,10 @@ namespace {
 constexpr int MateBound = 9900;
 constexpr int LosingMove = -24000;   // below this band: quiet moves by history, losing captures
 constexpr int LateMoveScore = -20000;
-constexpr uint64_t MoveTimeMargin = 3;
-constexpr uint64_t NewBestQuietMs = 60;  // new-best lines wait until the search has run this long   // ms: the answer still has to travel after the stop
+constexpr uint64_t MoveTimeMargin = 3;      // ms: the answer still has to travel after the stop
+constexpr uint64_t NewBestQuietMs = 60;     // new-best lines wait until the search has run this long
+constexpr uint64_t ProgressQuietMs = 1000;  // progress lines wait until the search has run this long
+constexpr int ClockPollInterval = 5000;     // nodes between two readings of the clock, less one
 
 // Gains of one exchange sequence; a square sees at most 32 captures
 constinit thread_local int32_t SwapList[64]{};
@@ -171,69 +173,77 @@ int StaticExchange(Move m, int side) {
     return SwapList[0];
 }
 
+namespace {
+
+// Ordering scores; everything at or below LateMoveScore is searched late
+constexpr int HashMoveScore = 2000;
+constexpr int QuietCheckScore = -150;
+constexpr int NewerKillerScore = 4;
+constexpr int OlderKillerScore = 3;
+constexpr int QuiescenceCheckScore = -1500;
+constexpr int RootHashMoveBonus = 100000000;
+
+// One loop for both searches: the table's move first, captures and promotions by
+// their exchange gain, the other moves as the search wants them
+template <typename ExchangeScore, typename QuietScore>
+void ScoreEachMove(MoveList& list, Move hashMove, ExchangeScore exchangeScore, QuietScore quietScore) {
+    const int side = Position.sideToMove;
+    for (int i = 1; i <= list.count; ++i) {
+        const Move m = list.moves[i];
+        if (m == hashMove)
+            list.scores[i] = HashMoveScore;
+        else if (MoveCaptured(m) != 0 || MovePromotion(m) != 0)
+            list.scores[i] = exchangeScore(StaticExchange(m, side));
+        else
+            list.scores[i] = quietScore(m);
+    }
+}
+
+}  // namespace
+
 void ScoreMoves(Move hashMove, int ply, MoveList& list) {
     const int side = Position.sideToMove;
-    for (int i = 1; i <= list.count; ++i) {
-        const Move m = list.moves[i];
-        int score;
-        if (m == hashMove)
-            score = 2000;
-        else if (MoveCaptured(m) != 0 || MovePromotion(m) != 0) {
-            int gain = StaticExchange(m, side);
-            score = gain >= 0 ? gain : gain + LosingMove;
-        } else if (MoveGivesCheck(m))
-            score = -150;
-        else if (m == KillerMoves[ply][0])
-            score = 4;
-        else if (m == KillerMoves[ply][1])
-            score = 3;
-        else
-            score = HistoryTable[MovePiece(m) | side << 3][MoveTo(m)] + LosingMove;
-        list.scores[i] = score;
-    }
+    ScoreEachMove(
+        list, hashMove, [](int gain) { return gain >= 0 ? gain : gain + LosingMove; },
+        [&](Move m) {
+            if (MoveGivesCheck(m))
+                return QuietCheckScore;
+            if (m == KillerMoves[ply][0])
+                return NewerKillerScore;
+            if (m == KillerMoves[ply][1])
+                return OlderKillerScore;
+            return HistoryTable[MovePiece(m) | side << 3][MoveTo(m)] + LosingMove;
+        });
 }
 
+// Captures that lose more than a pawn, and quiet moves other than checks, are not searched
 void ScoreQuiescenceMoves(MoveList& list) {
-    const int side = Position.sideToMove;
-    for (int i = 1; i <= list.count; ++i) {
-        const Move m = list.moves[i];
-        int score;
-        if (m == HashMove)
-            score = 2000;
-        else if (MoveCaptured(m) != 0 || MovePromotion(m) != 0) {
-            int gain = StaticExchange(m, side);
-            score = gain > -PieceValue[Pawn] ? gain : LosingMove;
-        } else if (MoveGivesCheck(m))
-            score = -1500;
-        else
-            score = LosingMove;
-        list.scores[i] = score;
-    }
+    ScoreEachMove(
+        list, HashMove, [](int gain) { return gain > -PieceValue[Pawn] ? gain : LosingMove; },
+        [](Move m) { return MoveGivesCheck(m) ? QuiescenceCheckScore : LosingMove; });
 }
 
-Move PickNextRootMove(MoveList& list, int i, int& slot) {
-    int best = -WindowBound;
-    slot = i;
+Move PickNextMove(MoveList& list, int i, int* slot) {
+    int best = -WindowBound, bestSlot = i;
     for (int j = i; j <= list.count; ++j)
         if (list.scores[j] > best) {
             best = list.scores[j];
-            slot = j;
+            bestSlot = j;
         }
-    std::swap(list.moves[i], list.moves[slot]);
-    std::swap(list.scores[i], list.scores[slot]);
+    std::swap(list.moves[i], list.moves[bestSlot]);
+    std::swap(list.scores[i], list.scores[bestSlot]);
+    if (slot)
+        *slot = bestSlot;
     return list.moves[i];
 }
 
-Move PickNextMove(MoveList& list, int i) {
-    int slot;
-    return PickNextRootMove(list, i, slot);
-}
+Move PickNextRootMove(MoveList& list, int i, int& slot) { return PickNextMove(list, i, &slot); }
 
 void ScoreRootMoves(Move hashMove, MoveList& list) {
     for (int i = 1; i <= list.count; ++i) {
         int score = int(uint32_t(RootNodes[i]) >> 5);
         if (list.moves[i] == hashMove)
-            score += 100000000;
+            score += RootHashMoveBonus;
         list.scores[i] = score;
     }
 }
@@ -331,7 +341,7 @@ void CheckNodeLimit() {
 
 void PollClock() {
     CheckNodeLimit();
-    if (++PollCounter <= 5000)
+    if (++PollCounter <= ClockPollInterval)
         return;
     PollCounter = 0;
     CheckClock();
@@ -515,30 +525,112 @@ int FutilityMarginFor(int depth, int moveNumber) {
 
 namespace {
 
+// History counters are halved as a whole once one of them passes this
+constexpr int HistoryLimit = 4000;
+
 void RewardHistory(Move m, int side, int bonus) {
     int32_t& entry = HistoryTable[MovePiece(m) | side << 3][MoveTo(m)];
     entry += bonus;
-    if (entry > 4000)
+    if (entry > HistoryLimit)
         for (auto& row : HistoryTable)
             for (auto& counter : row)
                 counter /= 2;
 }
 
+// How the full-width search treats a move
+struct MoveKind {
+    bool extend;     // searched one ply deeper: a check, a pawn to the seventh, a recapture
+    bool tactical;   // never pruned or reduced: the above, captures and passed-pawn pushes
+    bool late;       // ordered by history or a losing capture
+};
+
+MoveKind ClassifyMove(Move m, int orderScore) {
+    MoveKind kind;
+    kind.extend = MoveGivesCheck(m) || IsPawnToSeventh(m) || IsRecapture(m, orderScore);
+    kind.tactical = kind.extend || MoveCaptured(m) != 0 || IsPassedPawnPush(m);
+    kind.late = orderScore <= LateMoveScore;
+    return kind;
+}
+
+// The static value of a node, computed once and only if a move asks for it
+struct LazyEval {
+    bool computed = false;
+    int value = 0;
+    int Get() {
+        if (!computed) {
+            value = Evaluate();
+            computed = true;
+        }
+        return value;
+    }
+};
+
+// Futility: a quiet late move of a node off the principal variation that cannot
+// lift the static value to alpha is not searched
+bool FutilityPrunes(const MoveKind& kind, int moveNumber, int depth, int alpha, bool inCheck, bool pvNode,
+                    LazyEval& staticEval) {
+    if (inCheck || kind.tactical || pvNode || moveNumber == 1 || alpha >= MateBound || !kind.late)
+        return false;
+    return FutilityMarginFor(depth, moveNumber) + staticEval.Get() <= alpha;
+}
+
+// Late-move reduction: a quiet late move searched after the first three is searched
+// this much shallower first; one that still fails high is searched again deeper
+constexpr int FirstReducedMove = 4;
+constexpr int MinReductionDepth = 3;
+constexpr int LateMoveReduction = 2;
+
+// The child's remaining depth: one more for an extended move, two less for a reduced one
+int ChildDepth(const MoveKind& kind, int moveNumber, int depth, bool inCheck, bool pvNode, bool& reduced) {
+    reduced = false;
+    if (kind.extend)
+        return depth;
+    if (moveNumber >= FirstReducedMove && depth >= MinReductionDepth && !inCheck && !pvNode && !kind.tactical
+        && kind.late) {
+        reduced = true;
+        return depth - 1 - LateMoveReduction;
+    }
+    return depth - 1;
+}
+
+// A quiet move that refutes a node becomes the newer killer of its ply
+void RememberKiller(Move m, int ply) {
+    if (m != KillerMoves[ply][0]) {
+        KillerMoves[ply][1] = KillerMoves[ply][0];
+        KillerMoves[ply][0] = m;
+    }
+}
+
+// The null move's reduction: the opponent's free move is searched this much shallower
+constexpr int NullMoveReduction = 3;
+
 }  // namespace
+
+int SearchChild(int alpha, int beta, int newDepth, bool pvNode, bool fullWindow, bool atRoot) {
+    if (fullWindow)
+        return -AlphaBeta(-beta, -alpha, newDepth, pvNode);
+    int v = -AlphaBeta(-alpha - 1, -alpha, newDepth, false);
+    if (v > alpha && v < beta) {
+        if (atRoot)
+            RootResearch = true;
+        v = -AlphaBeta(-beta, -alpha, newDepth, true);
+    }
+    return v;
+}
 
 bool NullMoveSearch(int beta, int depth, bool pvNode) {
     const StateRecord& state = CurrentState();
-    if (pvNode || state.move == 0 || state.inCheck || depth < 3 || beta < -MateBound || beta > MateBound
-        || Position.material[Position.sideToMove] <= PieceValue[Bishop] || Evaluate() < beta)
+    if (pvNode || state.move == 0 || state.inCheck || depth < NullMoveReduction || beta < -MateBound
+        || beta > MateBound || Position.material[Position.sideToMove] <= PieceValue[Bishop] || Evaluate() < beta)
         return false;
     const uint64_t key1 = state.key1, key2 = state.key2;
     MakeNullMove();
-    const int v = -AlphaBeta(-beta, -beta + 1, depth - 3, false);
+    const int v = -AlphaBeta(-beta, -beta + 1, depth - NullMoveReduction, false);
     UnmakeNullMove();
     if (StopSearch)
         return false;
     if (v >= beta) {
-        StoreHash(depth - 3, beta, BoundLower, key1, key2, RootPly, 0);
+        StoreHash(depth - NullMoveReduction, beta, BoundLower, key1, key2, RootPly, 0);
         return true;
     }
     return false;
@@ -551,11 +643,88 @@ Move InternalDeepening(int alpha, int beta, int depth) {
     return HashBestMove(CurrentState().key1, CurrentState().key2);
 }
 
+namespace {
+
+// What the move loop of a full-width node works with
+struct Node {
+    int alpha;
+    int beta;
+    int depth;          // after the single-reply extension
+    int ply;
+    bool pvNode;
+    bool inCheck;
+    uint64_t key1;
+    uint64_t key2;
+    Move hashMove;      // the move searched first, then the best so far
+};
+
+// Steps 15 to 17: the moves of a node, best ordered first, and the table store
+int SearchNodeMoves(Node& node, MoveList& list) {
+    // Step 15. Order
+    ScoreMoves(node.hashMove, node.ply, list);
+    const int entryAlpha = node.alpha;
+    const int side = Position.sideToMove;
+    int best = -WindowBound;
+    LazyEval staticEval;
+
+    // Step 16. The moves
+    for (int i = 1; i <= list.count; ++i) {
+        // Step 16.1. Every move taken counts, pruned ones too
+        CountNode(NodeCount);
+        const Move m = PickNextMove(list, i);
+
+        // Steps 16.2 to 16.4. Extended, tactical, late
+        const MoveKind kind = ClassifyMove(m, list.scores[i]);
+
+        // Step 16.5. Futility pruning
+        if (FutilityPrunes(kind, i, node.depth, node.alpha, node.inCheck, node.pvNode, staticEval))
+            continue;
+
+        // Steps 16.6 and 16.7. The child's depth: extended, reduced or one less
+        MakeMove(m);
+        bool reduced;
+        const int newDepth = ChildDepth(kind, i, node.depth, node.inCheck, node.pvNode, reduced);
+
+        // Step 16.8. Principal-variation search
+        int v = SearchChild(node.alpha, node.beta, newDepth, node.pvNode, !node.pvNode || best == -WindowBound, false);
+
+        // Step 16.9. A reduced move that fails high is searched again, deeper
+        if (reduced && v >= node.beta && !StopSearch)
+            v = -AlphaBeta(-node.beta, -node.alpha, newDepth + LateMoveReduction, node.pvNode);
+
+        // Step 16.10. Take the move back; a stop leaves the value unused
+        UnmakeMove();
+        if (StopSearch)
+            return NoValue;
+
+        // Step 16.11. Cut-off: a quiet refutation becomes a killer, and the table keeps it
+        if (v >= node.beta) {
+            if (!node.inCheck && !kind.tactical)
+                RememberKiller(m, node.ply);
+            StoreHash(node.depth, node.beta, BoundLower, node.key1, node.key2, RootPly, m);
+            return node.beta;
+        }
+
+        // Step 16.12. A new best move earns history
+        if (v > best) {
+            best = v;
+            node.hashMove = m;
+            RewardHistory(m, side, node.depth * node.depth);
+            if (v > node.alpha)
+                node.alpha = v;
+        }
+    }
+
+    // Step 17. Store the result: exact when a move raised alpha, else an upper bound
+    const int bound = node.alpha <= entryAlpha ? BoundUpper : BoundExact;
+    StoreHash(node.depth, node.alpha, bound, node.key1, node.key2, RootPly, node.hashMove);
+    return node.alpha;
+}
+
+}  // namespace
+
 int AlphaBeta(int alpha, int beta, int depth, bool pvNode) {
     // Step 1. Node set-up
-    int best = -WindowBound;
-    bool evaluated = false;
-    int staticEval = 0;
     const int ply = Ply();
 
     // Step 2. The clock, and a stop request
@@ -563,10 +732,10 @@ int AlphaBeta(int alpha, int beta, int depth, bool pvNode) {
     if (StopSearch)
         return NoValue;
 
-    // Step 3. Keys
+    // Step 3. Keys of the position, for the table
     const uint64_t key1 = CurrentState().key1, key2 = CurrentState().key2;
 
-    // Step 4. Draws by rule
+    // Step 4. Draws by rule: fifty moves, or a repetition (two earlier ones right above a leaf)
     if (CurrentState().halfmoveClock >= 100)
         return 0;
     const int need = depth == 1 ? 2 : 1;
@@ -588,10 +757,10 @@ int AlphaBeta(int alpha, int beta, int depth, bool pvNode) {
     else if (r != NoValue && !pvNode)
         return r;
 
-    // Step 8. The table move
+    // Step 8. The table move, searched first
     Move hashMove = HashMove;
 
-    // Step 9. Depth used up
+    // Step 9. Depth used up: the quiescence search settles the captures
     if (depth <= 0 || ply >= MaxPly)
         return Quiescence(alpha, beta, 0);
 
@@ -599,7 +768,7 @@ int AlphaBeta(int alpha, int beta, int depth, bool pvNode) {
     if (!skipNull && NullMoveSearch(beta, depth, pvNode))
         return beta;
 
-    // Step 11.
+    // Step 11. A stop seen during the null move ends the node
     if (StopSearch)
         return NoValue;
 
@@ -610,101 +779,20 @@ int AlphaBeta(int alpha, int beta, int depth, bool pvNode) {
     if (list.count == 0)
         return inCheck ? ply - MateValue : 0;
 
-    // Step 13. A single reply is searched one ply deeper
-    if (list.count == 1) {
-        ++depth;
+    // Step 13. A single reply is searched one ply deeper, and stored at that depth
+    const int nodeDepth = list.count == 1 ? depth + 1 : depth;
+    if (list.count == 1)
         hashMove = list.moves[1];
-    }
 
     // Step 14. Internal deepening finds a first move for a PV node without one
-    if (depth >= 3 && pvNode && hashMove == 0) {
-        hashMove = InternalDeepening(alpha, beta, depth - 2);
+    if (nodeDepth >= 3 && pvNode && hashMove == 0) {
+        hashMove = InternalDeepening(alpha, beta, nodeDepth - 2);
         if (StopSearch)
             return NoValue;
     }
 
-    // Step 15. Order
-    ScoreMoves(hashMove, ply, list);
-    const int entryAlpha = alpha;
-    const int side = Position.sideToMove;
-
-    // Step 16. The moves
-    for (int i = 1; i <= list.count; ++i) {
-        // Step 16.1.
-        CountNode(NodeCount);
-        const Move m = PickNextMove(list, i);
-        const int score = list.scores[i];
-
-        // Steps 16.2 to 16.4. Classify
-        const bool extend = MoveGivesCheck(m) || IsPawnToSeventh(m) || IsRecapture(m, score);
-        const bool tactical = extend || MoveCaptured(m) != 0 || IsPassedPawnPush(m);
-        const bool late = score <= LateMoveScore;
-
-        // Step 16.5. Futility: a quiet late move that cannot lift the static value to alpha
-        if (!inCheck && !tactical && !pvNode && i > 1 && alpha < MateBound && late) {
-            if (!evaluated) {
-                staticEval = Evaluate();
-                evaluated = true;
-            }
-            if (FutilityMarginFor(depth, i) + staticEval <= alpha)
-                continue;
-        }
-
-        // Step 16.6.
-        int newDepth = depth - 1;
-        bool reduced = false;
-        MakeMove(m);
-
-        // Step 16.7. Extension, or a reduction for late quiet moves
-        if (extend)
-            newDepth = depth;
-        else if (i > 3 && depth > 2 && !inCheck && !pvNode && !tactical && late) {
-            newDepth = depth - 3;
-            reduced = true;
-        }
-
-        // Step 16.8. Principal-variation search
-        int v;
-        if (!pvNode || best == -WindowBound)
-            v = -AlphaBeta(-beta, -alpha, newDepth, pvNode);
-        else {
-            v = -AlphaBeta(-alpha - 1, -alpha, newDepth, false);
-            if (v > alpha && v < beta)
-                v = -AlphaBeta(-beta, -alpha, newDepth, true);
-        }
-
-        // Step 16.9. A reduced move that fails high is searched again, deeper
-        if (reduced && v >= beta && !StopSearch)
-            v = -AlphaBeta(-beta, -alpha, newDepth + 2, pvNode);
-
-        // Step 16.10.
-        UnmakeMove();
-        if (StopSearch)
-            return NoValue;
-
-        // Step 16.11. Cut-off
-        if (v >= beta) {
-            if (!inCheck && !tactical && m != KillerMoves[ply][0]) {
-                KillerMoves[ply][1] = KillerMoves[ply][0];
-                KillerMoves[ply][0] = m;
-            }
-            StoreHash(depth, beta, BoundLower, key1, key2, RootPly, m);
-            return beta;
-        }
-
-        // Step 16.12. A new best move
-        if (v > best) {
-            best = v;
-            hashMove = m;
-            RewardHistory(m, side, depth * depth);
-            if (v > alpha)
-                alpha = v;
-        }
-    }
-
-    // Step 17.
-    StoreHash(depth, alpha, alpha <= entryAlpha ? BoundUpper : BoundExact, key1, key2, RootPly, hashMove);
-    return alpha;
+    Node node{alpha, beta, nodeDepth, ply, pvNode, inCheck, key1, key2, hashMove};
+    return SearchNodeMoves(node, list);
 }
 
 // ---------------------------------------------------------------------------
@@ -733,8 +821,7 @@ Move LegalCounterpart(Move m) {
     GenerateLegal(list);
     for (int i = 1; i <= list.count; ++i) {
         const Move legal = list.moves[i];
-        if (MoveFrom(legal) == MoveFrom(m) && MoveTo(legal) == MoveTo(m)
-            && MovePromotion(legal) == MovePromotion(m))
+        if (SameMoveText(legal, m))
             return legal;
     }
     return 0;
@@ -842,7 +929,7 @@ void PrepareRootList(MoveList& list, int depth) {
 
 // Progress lines once the search has run a while
 void ReportCurrentMove(Move m, int i, int depth) {
-    if (LastElapsed > 1000) {
+    if (LastElapsed > ProgressQuietMs) {
         Say("info currmove " + MoveToText(m) + " currmovenumber " + std::to_string(i));
         if (i % 4 == 0 && depth > 5)
             Say(HashFullLine());
@@ -853,22 +940,9 @@ void ReportCurrentMove(Move m, int i, int depth) {
 void ReportStatistics(int i, int depth, int count) {
     if (i % 4 == 0 && depth > 5 && i != count) {
         LastElapsed = ElapsedMs();
-        if (LastElapsed > 1000)
+        if (LastElapsed > ProgressQuietMs)
             Say("info" + StatisticsText(LastElapsed));
     }
-}
-
-// Principal-variation search of one root move, already made: with the full window,
-// or with a null window first and again with the full window when it lands inside
-int SearchRootMove(bool fullWindow, int alpha, int beta, int newDepth) {
-    if (fullWindow)
-        return -AlphaBeta(-beta, -alpha, newDepth, true);
-    int v = -AlphaBeta(-alpha - 1, -alpha, newDepth, false);
-    if (v > alpha && v < beta) {
-        RootResearch = true;
-        v = -AlphaBeta(-beta, -alpha, newDepth, true);
-    }
-    return v;
 }
 
 // A checking move or a pawn to the seventh is searched one ply deeper
@@ -971,7 +1045,7 @@ int RootSearch(int depth, int alpha, int beta) {
         // Steps 6.4 and 6.5. Principal-variation search of the move
         moveTaken = true;
         MakeMove(m);
-        const int v = SearchRootMove(i == 1, alpha, beta, RootChildDepth(m, depth));
+        const int v = SearchChild(alpha, beta, RootChildDepth(m, depth), true, i == 1, true);
 
         // Step 6.6. Credit the nodes to the slot the move was taken from
         CreditRootNodes(slot, nodesBefore);
@@ -1050,7 +1124,7 @@ int RootSearchLines(int depth, int lines) {
         moveTaken = true;
         MakeMove(m);
         const int alpha = LowestShownScore(lines);
-        const int v = SearchRootMove(RootLineCount < lines, alpha, WindowBound, RootChildDepth(m, depth));
+        const int v = SearchChild(alpha, WindowBound, RootChildDepth(m, depth), true, RootLineCount < lines, true);
         CreditRootNodes(slot, nodesBefore);
         ReportStatistics(i, depth, list.count);
 
@@ -1139,10 +1213,6 @@ struct Answer {
     Move line[MaxSearchPlies + 1];
 };
 
-bool SameMove(Move a, Move b) {
-    return MoveFrom(a) == MoveFrom(b) && MoveTo(a) == MoveTo(b) && MovePromotion(a) == MovePromotion(b);
-}
-
 // The moves of line that are legal one after the other from the current position
 int LegalPrefix(const Move* line, int length, Move* legal) {
     int made = 0;
@@ -1169,7 +1239,7 @@ Answer FallbackAnswer() {
     answer.move = root.moves[1];
     const Move tableMove = LegalCounterpart(HashBestMove(CurrentState().key1, CurrentState().key2));
     for (int i = 1; i <= root.count; ++i)
-        if (tableMove != 0 && SameMove(root.moves[i], tableMove))
+        if (tableMove != 0 && SameMoveText(root.moves[i], tableMove))
             answer.move = tableMove;
     answer.depth = std::max(AnswerDepth, 1);
     if (!RootDrawnByRule()) {
@@ -1198,7 +1268,7 @@ Answer ChooseAnswer() {
 std::string BestMoveLineFor(const Answer& answer) {
     std::string line = "bestmove " + MoveToText(answer.move);
     MakeMove(answer.move);
-    if (const Move reply = LegalCounterpart(BestLine[1]); reply != 0 && SameMove(answer.move, BestLine[0]))
+    if (const Move reply = LegalCounterpart(BestLine[1]); reply != 0 && SameMoveText(answer.move, BestLine[0]))
         line += " ponder " + MoveToText(reply);
     UnmakeMove();
     return line;
@@ -1207,7 +1277,7 @@ std::string BestMoveLineFor(const Answer& answer) {
 // Every answer comes with its score: a result line unless the last one written already showed it
 std::string AnswerScoreLine(const Answer& answer) {
     const bool shown = LastShownBest.depth == answer.depth && LastShownBest.score == answer.score
-                    && SameMove(LastShownBest.move, answer.move);
+                    && SameMoveText(LastShownBest.move, answer.move);
     if (shown || !SearchOutput)
         return {};
     return ResultLine(answer.depth, MultiPV > 1 ? 1 : 0, answer.score, ResultStatistics(), answer.line,
@@ -1224,36 +1294,31 @@ std::string BestMoveLine() {
     return BestMoveLineFor(ChooseAnswer());
 }
 
-void IterativeDeepening() {
-    // Step 1. Time budget
-    ComputeTimeBudget();
-    AnnounceTimeBudget();
-    BestMoveText.clear();
-    AnswerScoreText.clear();
+namespace {
 
-    // Step 2. Fresh ordering tables and node statistics
+// Steps 2 to 4: fresh ordering tables, king danger from this root, counters
+void PrepareSearchTables() {
     std::memset(BestLine, 0, sizeof BestLine);
     std::memset(KillerMoves, 0, sizeof KillerMoves);
     std::memset(HistoryTable, 0, sizeof HistoryTable);
     std::memset(RootNodes, 0, sizeof RootNodes);
-    LastShownBest = {};
-    AnswerDepth = AnswerScore = 0;
-
-    // Step 3. King danger as seen from this root
     InitKingDangerTable(Position.sideToMove);
-
-    // Step 4. Counters and the root
     NodeCount = 0;
     QuiescenceNodeCount = 0;
     RootPly = Position.plyCounter;
-    IterationDepth = 1;
-    Searching = true;
+}
 
-    // Step 5. Iterations from depth 2 with the full window; a mate search needs no
-    // more plies than its mate takes
+// The last iteration: the depth limit, or the plies a mate in the asked moves takes
+int LastIterationDepth() {
     int lastDepth = std::min<int>(DepthLimit, MaxSearchPlies);
     if (MateLimit != 0)
         lastDepth = std::min(lastDepth, std::max(2, 2 * MateLimit - 1));
+    return lastDepth;
+}
+
+// Step 5: iterations from depth 2 with the full window, until a limit or a stop
+void RunIterations() {
+    const int lastDepth = LastIterationDepth();
     for (;;) {
         // Step 5.1. Announce the iteration
         FirstRootMoveDone = false;
@@ -1267,7 +1332,7 @@ void IterativeDeepening() {
 
         // Step 5.3. An iteration stopped during its first move is discarded
         if (StopSearch && score == NoResult)
-            break;
+            return;
         const bool completed = !StopSearch;
 
         // Step 5.4. The iteration's line becomes the answer
@@ -1290,31 +1355,12 @@ void IterativeDeepening() {
 
         // Step 5.7. The depth limit
         if (IterationDepth >= lastDepth || StopSearch)
-            break;
+            return;
     }
+}
 
-    // The helper threads end with the iterations of the main one
-    EndHelperSearches();
-
-    // Step 6. A depth-limited search answers at once, unless it ponders
-    if (DepthLimit < MaxSearchPlies || IterationDepth == MaxSearchPlies)
-        NoTimeLimit = false;
-
-    // Step 7. The closing statistics
-    LastElapsed = ElapsedMs();
-    if (LastElapsed > 0) {
-        const uint64_t nodes = SearchedNodes();
-        Say("info depth " + std::to_string(LastCompletedDepth) + " time " + std::to_string(LastElapsed)
-            + " nodes " + std::to_string(nodes) + " nps " + std::to_string(NodeRate(nodes, LastElapsed)));
-    }
-
-    // Step 8. Table fill
-    Say(HashFullLine());
-
-    // Step 9. Hold the result back while pondering, thinking without limit or analysing
-    WaitWhileHeld();
-
-    // Step 10. The answer, with its score when the last line did not show it
+// Step 10: the answer, with its score when the last result line did not show it
+void ComposeAnswer() {
     MoveList legal;
     GenerateLegal(legal);
     if (legal.count == 0) {
@@ -1326,21 +1372,55 @@ void IterativeDeepening() {
     BestMoveText = BestMoveLineFor(answer);
 }
 
+}  // namespace
+
+void IterativeDeepening() {
+    // Step 1. Time budget
+    ComputeTimeBudget();
+    AnnounceTimeBudget();
+    BestMoveText.clear();
+    AnswerScoreText.clear();
+    LastShownBest = {};
+    AnswerDepth = AnswerScore = 0;
+
+    // Steps 2 to 4. Fresh tables and counters; the root
+    PrepareSearchTables();
+    IterationDepth = 1;
+    Searching = true;
+
+    // Step 5. The iterations
+    RunIterations();
+
+    // The helper threads end with the iterations of the main one
+    EndHelperSearches();
+
+    // Step 6. A depth-limited search answers at once, unless it ponders
+    if (DepthLimit < MaxSearchPlies || IterationDepth == MaxSearchPlies)
+        NoTimeLimit = false;
+
+    // Step 7. The closing statistics
+    LastElapsed = ElapsedMs();
+    if (LastElapsed > 0)
+        Say("info depth " + std::to_string(LastCompletedDepth) + StatisticsText(LastElapsed));
+
+    // Step 8. Table fill
+    Say(HashFullLine());
+
+    // Step 9. Hold the result back while pondering, thinking without limit or analysing
+    WaitWhileHeld();
+
+    // Step 10. The answer
+    ComposeAnswer();
+}
+
 void HelperIterativeDeepening(int helper) {
     SearchOutput = false;
     OwnsClock = false;
-    std::memset(BestLine, 0, sizeof BestLine);
-    std::memset(KillerMoves, 0, sizeof KillerMoves);
-    std::memset(HistoryTable, 0, sizeof HistoryTable);
-    std::memset(RootNodes, 0, sizeof RootNodes);
-    InitKingDangerTable(Position.sideToMove);
-    NodeCount = 0;
-    QuiescenceNodeCount = 0;
+    PrepareSearchTables();
     PollCounter = 0;
-    RootPly = Position.plyCounter;
 
     // Odd helpers start one ply deeper, so that threads spread over two depths
-    const int lastDepth = std::min<int>(DepthLimit, MaxSearchPlies);
+    const int lastDepth = LastIterationDepth();
     IterationDepth = 1 + helper % 2;
     while (!StopSearch && IterationDepth < lastDepth) {
         FirstRootMoveDone = false;

@@ -58,7 +58,9 @@ void SetHelperCount(int helpers);
 int StaticExchange(Move m, int side);
 void ScoreMoves(Move hashMove, int ply, MoveList& list);
 void ScoreQuiescenceMoves(MoveList& list);
-Move PickNextMove(MoveList& list, int i);
+// Swaps the best-scored move of slots i..count (the first on ties) into slot i and
+// returns it; slot, when given, receives the slot it came from
+Move PickNextMove(MoveList& list, int i, int* slot = nullptr);
 Move PickNextRootMove(MoveList& list, int i, int& slot);
 void ScoreRootMoves(Move hashMove, MoveList& list);
 
@@ -69,6 +71,11 @@ bool IsPassedPawnPush(Move m);
 
 // Full-width and quiescence search, from the side to move's point of view
 int AlphaBeta(int alpha, int beta, int depth, bool pvNode);
+// Principal-variation search of one child, already made: with the node's window
+// (the first child of a PV node, every child elsewhere), or with a null window
+// first and again with the full window when the value lands inside it. At the
+// root the second search is marked as a re-search for the clock.
+int SearchChild(int alpha, int beta, int newDepth, bool pvNode, bool fullWindow, bool atRoot);
 bool NullMoveSearch(int beta, int depth, bool pvNode);
 Move InternalDeepening(int alpha, int beta, int depth);
 int Quiescence(int alpha, int beta, int qdepth);
