@@ -291,6 +291,8 @@ bool HandleLine(std::string line) {
 
 }  // namespace
 
+bool HandleCommand(const std::string& line) { return HandleLine(line); }
+
 int RunEngine() {
     BuildMagicTables();
     InitTables();

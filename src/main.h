@@ -27,3 +27,7 @@ extern std::string BestMoveText;
 
 // Runs the engine: start-up, banner, command loop. Returns the exit code.
 int RunEngine();
+
+// Handles one trimmed command line as the command loop does; false on "quit".
+// For drivers other than the console (the command fuzzer).
+bool HandleCommand(const std::string& line);
