@@ -1,8 +1,8 @@
 #include "Init.h"
 
 #include <algorithm>
-#include <climits>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -372,7 +372,7 @@ bool ReadCastling(std::string_view field, FenFields& out, std::string& error) {
     int seen = 0;
     for (char ch : field) {
         const size_t index = Letters.find(ch);
-        if (index == std::string_view::npos || (seen & (1 << index)) || field.size() > 4) {
+        if (index == std::string_view::npos || (seen & (1 << index))) {
             error = "the castling field is not - or letters of KQkq, each at most once";
             return false;
         }
