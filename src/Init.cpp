@@ -1,6 +1,8 @@
 #include "Init.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -332,9 +334,94 @@ bool CheckMaterial(const FenBoard& board, std::string& error) {
     return true;
 }
 
-// A clock field: a whole decimal number of any length that fits in 32 bits
+// Kings side by side would let one take the other
+bool CheckKings(const FenBoard& board, std::string& error) {
+    Square kings[2] = {0, 0};
+    for (Square s = 0; s < 64; ++s)
+        if (board.type[s] == King)
+            kings[board.colour[s]] = s;
+    if (KingAttacks[kings[White]] & SetMask[kings[Black]]) {
+        error = "the kings stand next to each other";
+        return false;
+    }
+    return true;
+}
+
+// The text fields after the placement, checked before the position is touched
+struct FenFields {
+    int side = White;
+    int castling[2] = {0, 0};
+    std::string_view epSquare = "-";
+    int32_t halfmove = 0;
+    int32_t fullmove = 1;
+};
+
+bool ReadSide(std::string_view field, FenFields& out, std::string& error) {
+    if (field != "w" && field != "b") {
+        error = "the side to move is not w or b";
+        return false;
+    }
+    out.side = field == "b" ? Black : White;
+    return true;
+}
+
+bool ReadCastling(std::string_view field, FenFields& out, std::string& error) {
+    if (field == "-")
+        return true;
+    constexpr std::string_view Letters = "KQkq";
+    int seen = 0;
+    for (char ch : field) {
+        const size_t index = Letters.find(ch);
+        if (index == std::string_view::npos || (seen & (1 << index))) {
+            error = "the castling field is not - or letters of KQkq, each at most once";
+            return false;
+        }
+        seen |= 1 << index;
+        out.castling[index / 2] |= 1 << (index % 2);
+    }
+    return true;
+}
+
+bool ReadEpField(std::string_view field, FenFields& out, std::string& error) {
+    const bool square = field.size() == 2 && field[0] >= 'a' && field[0] <= 'h' && (field[1] == '3' || field[1] == '6');
+    if (field != "-" && !square) {
+        error = "the en-passant field is not - or a square of the third or sixth rank";
+        return false;
+    }
+    out.epSquare = field;
+    return true;
+}
+
+// The table's 16-bit priority is the root's plyCounter (at most the full-move
+// number plus the game's plies) + a draft below 256 + 3
+static_assert(MaxFenClock + StateCount + 255 + 3 <= UINT16_MAX, "a table priority could wrap");
+
+// A clock field: a whole decimal number up to MaxFenClock, leading zeros allowed
 bool ReadClock(std::string_view field, int32_t& value) {
-    return !field.empty() && field[0] >= '0' && field[0] <= '9' && ParseInt32(field, value);
+    return !field.empty() && field[0] >= '0' && field[0] <= '9' && ParseInt32(field, value) && value <= MaxFenClock;
+}
+
+bool ReadFields(const std::vector<std::string_view>& fields, FenFields& out, std::string& error) {
+    if (fields.size() > 1 && !ReadSide(fields[1], out, error))
+        return false;
+    if (fields.size() > 2 && !ReadCastling(fields[2], out, error))
+        return false;
+    if (fields.size() > 3 && !ReadEpField(fields[3], out, error))
+        return false;
+    if (fields.size() > 4 && !ReadClock(fields[4], out.halfmove)) {
+        error = "the halfmove clock is not a number from 0 to " + std::to_string(MaxFenClock);
+        return false;
+    }
+    if (fields.size() > 5 && !ReadClock(fields[5], out.fullmove)) {
+        error = "the full-move number is not a number from 0 to " + std::to_string(MaxFenClock);
+        return false;
+    }
+    out.fullmove = std::max(out.fullmove, 1);  // some programs write 0 for the first move
+    if (fields.size() > 6) {
+        error = "words follow the full-move number";
+        return false;
+    }
+    return true;
 }
 
 void PlacePiece(int c, int type, Square s) {
@@ -366,7 +453,7 @@ int PossibleRights(int c, int rights) {
 // and taking the push back does not leave our king in check. Anything else would
 // let the generator produce an illegal capture.
 int PossibleEpSquare(std::string_view field) {
-    if (field.size() != 2 || field[0] < 'a' || field[0] > 'h' || field[1] < '1' || field[1] > '8')
+    if (field == "-")
         return 0;
     Square ep = SquareFromText(field);
     int us = Position.sideToMove, them = us ^ 1;
@@ -400,17 +487,10 @@ bool ReadFen(std::string_view text, std::string& error) {
         return false;
     }
     FenBoard placement;
-    if (!ReadPlacement(fields[0], placement, error) || !CheckMaterial(placement, error))
+    FenFields rest;
+    if (!ReadPlacement(fields[0], placement, error) || !CheckMaterial(placement, error)
+        || !CheckKings(placement, error) || !ReadFields(fields, rest, error))
         return false;
-    int32_t halfmove = 0, fullmove = 1;
-    if (fields.size() > 4 && !ReadClock(fields[4], halfmove)) {
-        error = "the halfmove clock is not a number that fits in 32 bits";
-        return false;
-    }
-    if (fields.size() > 5 && !ReadClock(fields[5], fullmove)) {
-        error = "the full-move number is not a number that fits in 32 bits";
-        return false;
-    }
 
     std::memcpy(&Backup, &Position, sizeof(Position));
     ClearPosition();
@@ -425,21 +505,14 @@ bool ReadFen(std::string_view text, std::string& error) {
             weights += PhaseWeight[type] * PopCount(Position.pieces[c][type]);
     }
     Position.phase = std::max(0, 24 - weights);
-    Position.sideToMove = (fields.size() > 1 && fields[1][0] == 'b') ? Black : White;
+    Position.sideToMove = rest.side;
 
     StateRecord& state = Position.states[0];
-    if (fields.size() > 2)
-        for (char ch : fields[2]) {
-            if (ch == 'K') state.castling[White] |= 1;
-            if (ch == 'Q') state.castling[White] |= 2;
-            if (ch == 'k') state.castling[Black] |= 1;
-            if (ch == 'q') state.castling[Black] |= 2;
-        }
     for (int c = White; c <= Black; ++c)
-        state.usableCastling[c] = state.castling[c] = uint8_t(PossibleRights(c, state.castling[c]));
-    state.epSquare = fields.size() > 3 ? PossibleEpSquare(fields[3]) : 0;
-    state.halfmoveClock = halfmove;
-    Position.plyCounter = fullmove;
+        state.usableCastling[c] = state.castling[c] = uint8_t(PossibleRights(c, rest.castling[c]));
+    state.epSquare = PossibleEpSquare(rest.epSquare);
+    state.halfmoveClock = rest.halfmove;
+    Position.plyCounter = rest.fullmove;
     Position.stateIndex = 0;
     state.move = 0;
 

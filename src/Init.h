@@ -61,9 +61,13 @@ inline constexpr const char* StartFen = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQ
 // Resets every field of the position.
 void ClearPosition();
 
+// The largest halfmove clock and full-move number a FEN may give: far beyond
+// any real game, small enough that no counter derived from them can overflow
+constexpr int32_t MaxFenClock = 10000;
+
 // Replaces the position with the one the FEN describes. On a malformed or
 // impossible FEN the position is left untouched and false is returned, with
-// the reason in error.
+// the reason in error. Missing fields after the placement read as "w - - 0 1".
 bool ReadFen(std::string_view text, std::string& error);
 
 // The FEN of the current position.

@@ -1,8 +1,10 @@
 #include "Util.h"
 
+#include <poll.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <ctime>
-#include <unistd.h>
 
 #include "GenMoves.h"
 #include "Init.h"
@@ -13,10 +15,34 @@ SearchMoveList SearchMoves;
 // ---------------------------------------------------------------------------
 // Console
 
+namespace {
+
+// Blocks until input can be read. False when the reader of our output has gone
+// (a GUI that closed the pipe): no answer can reach it any more, so the engine
+// ends as on "quit" instead of searching and writing into nothing
+bool WaitForInput() {
+    pollfd console[2] = {{STDIN_FILENO, POLLIN, 0}, {STDOUT_FILENO, 0, 0}};
+    for (;;) {
+        if (poll(console, 2, -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            return true;  // the read itself reports what is wrong
+        }
+        if (console[1].revents & (POLLERR | POLLHUP | POLLNVAL))
+            return false;
+        if (console[0].revents)
+            return true;
+    }
+}
+
+}  // namespace
+
 // One byte per read, so that nothing past the line feed is ever taken from the input
 bool ReadLine(std::string& line) {
     line.clear();
     for (;;) {
+        if (!WaitForInput())
+            return false;
         char byte;
         ssize_t got = read(STDIN_FILENO, &byte, 1);
         if (got < 0 && errno == EINTR)

@@ -10,7 +10,8 @@
 #include "Parametres.h"
 
 // Reads one line, trimmed of characters <= 32 at both ends. Returns false at
-// end of input or on a read failure. Never reads past the line feed.
+// end of input, on a read failure, or once the reader of the output has gone.
+// Never reads past the line feed.
 bool ReadLine(std::string& line);
 
 // Writes text and one line feed with a single system call.

@@ -520,6 +520,8 @@ void RunCommandLine(int argc, char** argv) {
 
 }  // namespace
 
+bool HandleCommand(const std::string& line) { return HandleLine(line); }
+
 int RunEngine(int argc, char** argv) {
     BuildMagicTables();
     InitTables();

@@ -44,8 +44,9 @@ TEST(HashKeys, ComeFromTheSeededGeneratorAndCoverThePiecesAlone) {
     EXPECT_NE(first.key1, first.key2);
 }
 
-// What is read, as the writer gives it back: missing clocks, blanks, castling rights whose king or rook
-// is not home, and en-passant squares no double push could have left, are dropped
+// What is read, as the writer gives it back: missing clocks, blanks, castling letters in any order;
+// castling rights whose king or rook is not home, and en-passant squares no double push could have
+// left, are dropped
 TEST(FenReader, ReadsStandardTextAndDropsImpossibleRightsAndEnPassantSquares) {
     const std::pair<const char*, const char*> cases[] = {
         {"4k3/8/8/8/8/8/8/4K2R w K -", "4k3/8/8/8/8/8/8/4K2R w K - 0 1"},
@@ -56,7 +57,7 @@ TEST(FenReader, ReadsStandardTextAndDropsImpossibleRightsAndEnPassantSquares) {
         {"r3k3/8/8/8/8/8/8/R4K1R w KQkq - 0 1", "r3k3/8/8/8/8/8/8/R4K1R w q - 0 1"},
         {"1r2k2r/8/8/8/8/8/8/R3K1R1 w KQkq - 0 1", "1r2k2r/8/8/8/8/8/8/R3K1R1 w Qk - 0 1"},
         {"r3k2r/8/8/8/8/8/8/r3K2R w KQkq - 0 1", "r3k2r/8/8/8/8/8/8/r3K2R w Kkq - 0 1"},
-        {"r3k2r/8/8/8/8/8/8/R3K2R b kQKQ - 0 1", "r3k2r/8/8/8/8/8/8/R3K2R b KQk - 0 1"},
+        {"r3k2r/8/8/8/8/8/8/R3K2R b kqQK - 0 1", "r3k2r/8/8/8/8/8/8/R3K2R b KQkq - 0 1"},
         {"4k3/8/8/3pP3/8/8/8/4K3 w - d6 0 1", "4k3/8/8/3pP3/8/8/8/4K3 w - d6 0 1"},
         {"4k3/8/8/8/3Pp3/8/8/4K3 b - d3 0 1", "4k3/8/8/8/3Pp3/8/8/4K3 b - d3 0 1"},
         {"4k3/8/8/3p4/8/8/8/4K3 w - d6 0 1", "4k3/8/8/3p4/8/8/8/4K3 w - d6 0 1"},  // kept, though no pawn takes
@@ -67,7 +68,8 @@ TEST(FenReader, ReadsStandardTextAndDropsImpossibleRightsAndEnPassantSquares) {
         {"4k3/3p4/8/3pP3/8/8/8/4K3 w - d6 0 1", "4k3/3p4/8/3pP3/8/8/8/4K3 w - - 0 1"},  // origin occupied
         {"4k3/8/3n4/3pP3/8/8/8/4K3 w - d6 0 1", "4k3/8/3n4/3pP3/8/8/8/4K3 w - - 0 1"},  // passed square occupied
         {"b3k3/8/8/3pP3/8/8/8/7K w - d6 0 1", "b3k3/8/8/3pP3/8/8/8/7K w - - 0 1"},  // White was in check before it
-        {"4k3/8/8/3pP3/8/8/8/4K3 w - z9 0 1", "4k3/8/8/3pP3/8/8/8/4K3 w - - 0 1"},
+        {"4k3/8/8/8/8/8/8/4K3 w - - 10000 10000", "4k3/8/8/8/8/8/8/4K3 w - - 10000 10000"},  // the largest clocks
+        {"4k3/8/8/8/8/8/8/4K3 b - - 0000010000 0", "4k3/8/8/8/8/8/8/4K3 b - - 10000 1"},  // full move 0 reads as 1
     };
     for (const auto& [text, fen] : cases) {
         ASSERT_TRUE(Load(text));
@@ -85,6 +87,23 @@ TEST(FenReader, RejectsImpossibleTextAndLeavesThePositionUntouched) {
         "4k3/8/8/8/8/8/8/4K2r b - - 0 1", "4k3/4R3/8/8/8/8/8/4K3 w - - 0 1",     // the side not to move in check
         "4k3/8/8/8/8/8/8/4K3 w - - x 1", "4k3/8/8/8/8/8/8/4K3 w - - 0 y", "4k3/8/8/8/8/8/8/4K3 w - - -1 1",
         "4k3/8/8/8/8/8/8/4K3 w - - 0 99999999999",
+        // kings side by side: one could take the other
+        "4k3/4K3/8/8/8/8/8/8 b - - 0 1", "8/8/8/8/6P1/8/4k3/5K2 w - - 0 1", "8/8/6r1/8/8/8/r1k2P2/2K5 w - - 36 81",
+        "8/8/8/8/8/5k2/4K3/8 w - - 0 1", "7k/6K1/8/8/8/8/8/8 w - - 0 1",
+        // clocks beyond what any game reaches
+        "4k3/8/8/8/8/8/8/4K3 w - - 10001 1", "4k3/8/8/8/8/8/8/4K3 w - - 0 10001",
+        "4k3/8/8/8/8/8/8/4K3 w - - 2147483647 1", "4k3/8/8/8/8/8/8/4K3 w - - 0 2147483647",
+        "4k3/8/8/8/8/8/8/4K3 w - - +5 1",
+        // malformed side, castling and en-passant fields, and words after the clocks
+        "4k3/8/8/8/8/8/8/4K3 x ZZ e9 0 1 junk", "4k3/8/8/8/8/8/8/4K3 x - - 0 1", "4k3/8/8/8/8/8/8/4K3 W - - 0 1",
+        "4k3/8/8/8/8/8/8/4K3 white - - 0 1", "4k3/8/8/8/8/8/8/4K3 bw - - 0 1",
+        "r3k2r/8/8/8/8/8/8/R3K2R w ZZ - 0 1", "r3k2r/8/8/8/8/8/8/R3K2R w KK - 0 1",
+        "r3k2r/8/8/8/8/8/8/R3K2R w kQKQ - 0 1", "r3k2r/8/8/8/8/8/8/R3K2R w KQkq- - 0 1",
+        "r3k2r/8/8/8/8/8/8/R3K2R w -K - 0 1", "r3k2r/8/8/8/8/8/8/R3K2R w KQkqK - 0 1",
+        "4k3/8/8/3pP3/8/8/8/4K3 w - e9 0 1", "4k3/8/8/3pP3/8/8/8/4K3 w - z9 0 1", "4k3/8/8/3pP3/8/8/8/4K3 w - e4 0 1",
+        "4k3/8/8/3pP3/8/8/8/4K3 w - d 0 1", "4k3/8/8/3pP3/8/8/8/4K3 w - d66 0 1", "4k3/8/8/3pP3/8/8/8/4K3 w - D6 0 1",
+        "4k3/8/8/3pP3/8/8/8/4K3 w - -- 0 1", "4k3/8/8/8/8/8/8/4K3 w - - 0 1 junk", "4k3/8/8/8/8/8/8/4K3 w - - 0 1 0",
+        "4k3/8/8/8/8/8/8/4K3 w - - 0 1 moves",
     };
     ASSERT_TRUE(Load("r3k2r/8/8/3pP3/8/8/8/R3K2R w KQkq d6 5 9"));
     ASSERT_TRUE(Play("e1f1"));

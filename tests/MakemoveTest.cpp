@@ -71,6 +71,7 @@ bool Consistent() {
     ok &= Check(p.phase == std::max(0, 24 - rootWeights) + rootWeights - weights, "phase differs from a recount");
     ok &= Check(CurrentState().key1 == key1 && CurrentState().key2 == key2, "keys differ from a recount");
     ok &= Check(CurrentState().inCheck == KingAttacked(p.sideToMove), "check flag (the move's check bit) is wrong");
+    ok &= Check(!(KingAttacks[p.kingSquare[White]] & SetMask[p.kingSquare[Black]]), "the kings stand side by side");
     return ok && Check(!KingAttacked(p.sideToMove ^ 1), "the side that moved left its king in check");
 }
 
@@ -99,6 +100,7 @@ void Node(int depth) {
         const Move m = legal.moves[i];
         if (MoveCaptured(m))
             expected.push_back(m);
+        Check(MoveCaptured(m) != King, MoveToText(m) + " takes a king");
         // the text reads back as the same word, but the reader leaves en passant's captured field empty
         Check(FindLegalMove(MoveToText(m)) == (MoveEpPawn(m) ? m & ~(Move(7) << 15) : m), "reading " + MoveToText(m));
     }
@@ -135,6 +137,8 @@ TEST(MakeMove, EveryMoveOfDepthThreeTreesKeepsThePositionExactAndUnmakeRestoresI
         "8/8/8/8/k2Pp2Q/8/8/3K4 b - d3 0 1",
         "r3k2r/1P4P1/8/2pP4/8/8/1p4p1/R3K2R w KQkq c6 0 1",  // promotions both ways
         "4k3/8/8/8/4B3/8/8/4R2K w - - 0 1",                  // discovered checks
+        "8/8/8/8/8/3k4/8/3K4 w - - 0 1",                      // kings in opposition
+        "8/8/8/8/8/8/6k1/4K2R w K - 0 1",                     // castling would end beside the other king
     };
     for (const char* file : {"perft_standard.txt", "perft_rules.txt"})
         for (const PerftCase& c : ReadPerftCases(file))

@@ -2,7 +2,7 @@
 # Installs what building and testing Varnok needs on a Debian machine, if missing.
 set -euo pipefail
 
-packages=(cmake g++ make libgtest-dev python3 stockfish)
+packages=(cmake g++ clang make libgtest-dev python3 stockfish)
 missing=()
 for package in "${packages[@]}"; do
     dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")

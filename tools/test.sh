@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds Varnok and runs every test: the whole suite in Release, again under
-# AddressSanitizer + UndefinedBehaviorSanitizer, and the threading tests under
-# ThreadSanitizer.
+# AddressSanitizer + UndefinedBehaviorSanitizer, the threading tests under
+# ThreadSanitizer, and each fuzz target for 60 seconds when clang is installed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -26,3 +26,10 @@ build build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo "-DVARNOK_SANITIZE=address;un
 echo "== ThreadSanitizer"
 build build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARNOK_SANITIZE=thread
 (cd build-tsan && ctest --output-on-failure -j"$jobs" -L threads)
+
+echo "== Fuzzing"
+if command -v clang++ >/dev/null; then
+    tools/fuzz.sh 60
+else
+    echo "clang++ is not installed: the fuzz targets are skipped"
+fi

@@ -4,8 +4,13 @@ A stockfish process referees: after "position ..." its "go perft 1" lists the
 legal moves and "d" gives the FEN and the checkers, so every "bestmove" is
 checked, and mate, stalemate, repetition and the fifty-move rule are found
 without trusting either player.
+
+Each game runs under one control: a clock with increment ("1+0.01"), a number
+of moves per period ("40/2", sent as movestogo), a fixed time per move
+("movetime=50") or a fixed node count ("nodes=20000").
 """
 
+import re
 import shutil
 import time
 
@@ -16,10 +21,88 @@ OPENINGS = ["", "e2e4 e7e5", "d2d4 d7d5", "e2e4 c7c5", "c2c4 e7e5", "g1f3 d7d5",
             "e2e4 e7e6", "d2d4 g8f6 c2c4 e7e6", "e2e4 c7c6", "b1c3 g8f6"]
 TIME_MARGIN_MS = 150     # the pipe and scheduling slack a GUI allows
 MAX_PLIES = 300          # adjudicated a draw beyond this
+NODES_TIMEOUT_S = 30     # a node-limited search that takes longer is taken as hung
+
+# The kinds of fault a soak counts; each must stay at 0
+FAULT_KINDS = ("illegal move", "time loss", "missing bestmove", "duplicate bestmove", "crash or hang")
 
 
 class GameFault(Exception):
     """An illegal move, a time forfeit, a missing or duplicate bestmove, or a crash."""
+
+    def __init__(self, kind, message):
+        super().__init__(message)
+        self.kind = kind
+
+
+class Control:
+    """A time control as text: "1+0.01" (seconds + increment), "40/2" (moves in
+    seconds, repeating), "movetime=50" (ms per move), "nodes=20000"."""
+
+    def __init__(self, text):
+        self.text = text
+        self.base_ms = self.inc_ms = self.moves = self.movetime = self.nodes = 0
+        if match := re.fullmatch(r"(\d+(?:\.\d+)?)\+(\d+(?:\.\d+)?)", text):
+            self.base_ms, self.inc_ms = round(float(match[1]) * 1000), round(float(match[2]) * 1000)
+        elif match := re.fullmatch(r"(\d+)/(\d+(?:\.\d+)?)", text):
+            self.moves, self.base_ms = int(match[1]), round(float(match[2]) * 1000)
+        elif match := re.fullmatch(r"movetime=(\d+)", text):
+            self.movetime = int(match[1])
+        elif match := re.fullmatch(r"nodes=(\d+)", text):
+            self.nodes = int(match[1])
+        else:
+            raise ValueError(f"unknown control '{text}': use 1+0.01, 40/2, movetime=50 or nodes=20000")
+
+    def __str__(self):
+        return self.text
+
+
+class GameClock:
+    """Both players' time under one control, as the GUI keeps it."""
+
+    def __init__(self, control):
+        self.control = control
+        self.left = [control.base_ms, control.base_ms]
+        self.moves_left = [control.moves, control.moves]
+
+    def go_limits(self, side):
+        c = self.control
+        if c.movetime:
+            return f"movetime {c.movetime}"
+        if c.nodes:
+            return f"nodes {c.nodes}"
+        limits = f"wtime {self.left[0]} btime {self.left[1]}"
+        if c.inc_ms:
+            limits += f" winc {c.inc_ms} binc {c.inc_ms}"
+        if c.moves:
+            limits += f" movestogo {self.moves_left[side]}"
+        return limits
+
+    def timeout(self, side):
+        """Seconds to wait for a bestmove before the engine counts as hung."""
+        c = self.control
+        if c.nodes:
+            return NODES_TIMEOUT_S
+        return (c.movetime or self.left[side]) / 1000 + 5
+
+    def record(self, side, elapsed_ms, name, ply):
+        """Charges one move; a GameFault when it overstepped the control."""
+        c = self.control
+        if c.nodes:
+            return
+        if c.movetime:
+            if elapsed_ms > c.movetime + TIME_MARGIN_MS:
+                raise GameFault("time loss", f"{name}: {elapsed_ms} ms for movetime {c.movetime} at ply {ply}")
+            return
+        self.left[side] -= elapsed_ms
+        if self.left[side] < -TIME_MARGIN_MS:
+            raise GameFault("time loss", f"{name}: lost on time ({self.left[side]} ms) at ply {ply}")
+        self.left[side] = max(self.left[side], 0) + c.inc_ms
+        if c.moves:
+            self.moves_left[side] -= 1
+            if self.moves_left[side] == 0:   # a new period
+                self.left[side] += c.base_ms
+                self.moves_left[side] = c.moves
 
 
 def stockfish_path():
@@ -46,16 +129,16 @@ def read_bestmove(engine, timeout):
     """(move, ponder move or None); exactly one bestmove line must come."""
     lines = engine.wait_for("bestmove", timeout)
     if lines is None:
-        raise GameFault(f"{engine.name}: no bestmove within {timeout:.1f} s")
+        raise GameFault("missing bestmove", f"{engine.name}: no bestmove within {timeout:.1f} s")
     if any(line.startswith("bestmove") for line in engine.pending()):
-        raise GameFault(f"{engine.name}: two bestmove lines for one go")
+        raise GameFault("duplicate bestmove", f"{engine.name}: two bestmove lines for one go")
     words = lines[-1].split() + ["", "", ""]
     return words[1], words[3] if words[2] == "ponder" else None
 
 
-def play_game(engines, ponders, referee, opening, base_ms, inc_ms):
+def play_game(engines, ponders, referee, opening, control):
     """Returns (result, reason) from White's view; raises GameFault."""
-    moves, clock, seen = opening.split(), [base_ms, base_ms], {}
+    moves, clock, seen = opening.split(), GameClock(control), {}
     pondering_on = [None, None]   # the line each engine's ponder search assumed
     for engine in engines:
         engine.send("ucinewgame")
@@ -71,7 +154,6 @@ def play_game(engines, ponders, referee, opening, base_ms, inc_ms):
             return "1/2-1/2", "repetition, fifty moves or length"
 
         engine = engines[side]
-        clocks = f"wtime {clock[0]} btime {clock[1]} winc {inc_ms} binc {inc_ms}"
         start = time.monotonic()
         if pondering_on[side] == moves:
             engine.send("ponderhit")
@@ -80,28 +162,30 @@ def play_game(engines, ponders, referee, opening, base_ms, inc_ms):
                 engine.send("stop")   # the expected reply was not played
                 read_bestmove(engine, 10)
             engine.send(position_command(moves))
-            engine.send("go " + clocks)
+            engine.send("go " + clock.go_limits(side))
         pondering_on[side] = None
-        move, ponder_move = read_bestmove(engine, clock[side] / 1000 + 5)
-        clock[side] -= int((time.monotonic() - start) * 1000)
-        if clock[side] < -TIME_MARGIN_MS:
-            raise GameFault(f"{engine.name}: lost on time ({clock[side]} ms) at ply {len(moves)}")
-        clock[side] = max(clock[side], 0) + inc_ms
+        move, ponder_move = read_bestmove(engine, clock.timeout(side))
+        clock.record(side, int((time.monotonic() - start) * 1000), engine.name, len(moves))
         if move not in legal:
-            raise GameFault(f"{engine.name}: illegal bestmove '{move}' at ply {len(moves)} in {fen}")
+            raise GameFault("illegal move", f"{engine.name}: illegal bestmove '{move}' at ply {len(moves)} in {fen}")
         moves.append(move)
         if ponders[side] and ponder_move:
             pondering_on[side] = moves + [ponder_move]
             engine.send(position_command(pondering_on[side]))
-            engine.send(f"go ponder wtime {clock[0]} btime {clock[1]} winc {inc_ms} binc {inc_ms}")
+            # the clocks as they will stand if the expected reply comes
+            engine.send("go ponder " + clock.go_limits(side))
 
 
-def run_match(varnok_path, games, base_ms, inc_ms, skill, log=print):
-    """Plays the games; returns (results from White's view, Varnok's score against stockfish, faults)."""
+def run_match(varnok_path, games, controls, skill, log=print):
+    """Plays the games in blocks of four per control (Varnok white, Varnok black
+    pondering, Varnok white, self-play with Varnok black pondering), the
+    controls in turn. Returns (results from White's view, Varnok's score
+    against stockfish, faults as (kind, message) pairs)."""
     referee = UciEngine([stockfish_path()], "referee")
     referee.handshake()
     faults, results, score = [], {"1-0": 0, "0-1": 0, "1/2-1/2": 0}, 0.0
     for number in range(games):
+        control = controls[(number // 4) % len(controls)]
         selfplay, ponder, varnok_white = number % 4 == 3, number % 2 == 1, number % 2 == 0
         varnok = UciEngine([varnok_path], "varnok")
         varnok.handshake([("Hash", 16), ("Ponder", "true" if ponder else "false")])
@@ -112,20 +196,24 @@ def run_match(varnok_path, games, base_ms, inc_ms, skill, log=print):
             other = UciEngine([stockfish_path()], "stockfish")
             other.handshake([("Skill Level", skill), ("Hash", 16), ("Threads", 1)])
         engines, ponders = ([varnok, other], [ponder, False]) if varnok_white else ([other, varnok], [False, ponder])
+        kind = f"{'self-play' if selfplay else 'varnok ' + ('white' if varnok_white else 'black')}" \
+               f"{' ponder' if ponder else ''}"
         try:
-            result, reason = play_game(engines, ponders, referee, OPENINGS[number % len(OPENINGS)], base_ms, inc_ms)
+            result, reason = play_game(engines, ponders, referee, OPENINGS[number % len(OPENINGS)], control)
             results[result] += 1
             if not selfplay:
                 points = {"1-0": 1.0, "0-1": 0.0, "1/2-1/2": 0.5}[result]
                 score += points if varnok_white else 1.0 - points
-            log(f"game {number + 1}: {'self-play' if selfplay else 'varnok ' + ('white' if varnok_white else 'black')}"
-                f"{' ponder' if ponder else ''}: {result} ({reason})")
-        except (GameFault, EngineDied) as fault:
-            faults.append(str(fault))
-            log(f"game {number + 1}: FAULT {fault}")
+            log(f"game {number + 1} ({control}, {kind}): {result} ({reason})")
+        except GameFault as fault:
+            faults.append((fault.kind, str(fault)))
+            log(f"game {number + 1} ({control}, {kind}): FAULT {fault}")
+        except EngineDied as fault:
+            faults.append(("crash or hang", str(fault)))
+            log(f"game {number + 1} ({control}, {kind}): FAULT {fault}")
         for engine in (varnok, other):
             code = engine.close()   # a ponder search still running ends with "quit"
             if code != 0:
-                faults.append(f"{engine.name} ended with exit code {code}")
+                faults.append(("crash or hang", f"{engine.name} ended with exit code {code}"))
     referee.close()
     return results, score, faults

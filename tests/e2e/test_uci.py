@@ -3,9 +3,13 @@
 "position", the "perft" and "divide" texts, and bad input, which the engine
 survives with one "info string" line, keeping the position it should hold.
 Usage: test_uci.py path/to/varnok"""
+import os
 import re
 import subprocess
 import sys
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from uci_engine import UciEngine  # noqa: E402
 
 BINARY = sys.argv[1]
 BANNER = b"Varnok 3.7.1 by Brannock\n"
@@ -74,7 +78,13 @@ def test_bad_input_is_refused_in_one_line_and_the_position_kept():
         "8/8/8/8/8/8/K6k w - - 0 1", "8/8/8/8/8/8/8/K7k w - - 0 1", "8/8/8/8/8/8/8/K6x w - - 0 1",
         "8/8/8/8/8/8/8/K5Kk w - - 0 1", "8/8/8/8/8/8/8/KP5k w - - 0 1", "4k3/8/8/8/8/8/8/4K2r b - - 0 1",
         "4k3/8/8/8/8/8/8/4K3 w - - x 1", "4k3/8/8/8/8/8/8/4K3 w - - 0 99999999999", "",
-        "8/8/8/8/8/8/8/K6x w - - 0 1 moves a1a2"]]
+        "8/8/8/8/8/8/8/K6x w - - 0 1 moves a1a2",
+        "4k3/4K3/8/8/8/8/8/8 b - - 0 1 moves e8e7", "8/8/8/8/6P1/8/4k3/5K2 w - - 0 1",  # kings side by side
+        "8/8/6r1/8/8/8/r1k2P2/2K5 w - - 36 81",
+        "4k3/8/8/8/8/8/8/4K3 w - - 2147483647 1 moves e1e2", "4k3/8/8/8/8/8/8/4K3 w - - 0 2147483647 moves e1e2",
+        "4k3/8/8/8/8/8/8/4KQ2 w - - 0 10001", "4k3/8/8/8/8/8/8/4K3 x ZZ e9 0 1 junk",
+        "4k3/8/8/8/8/8/8/4K3 w KQkqQ - 0 1", "4k3/8/8/8/8/8/8/4K3 w - e4 0 1", "4k3/8/8/8/8/8/8/4K3 b - - 0 1 junk",
+        "4k3/8/8/8/8/8/8/4K3 b - - 0 1 x moves e8e7"]]
     cases += [("position startpos moves e2e4 e7e5 %s g1f3" % word, after_two, word)
               for word in ["e1e2x", "e2e5", "e1g1", "i2i4", "zz", "e2", "a1a1", "0000", "E2E4", "d8d7"]]
     cases += [("position fen %s moves %s" % (promotion, word), promotion, word) for word in ["a7a8", "a7a8k"]]
@@ -87,6 +97,21 @@ def test_bad_input_is_refused_in_one_line_and_the_position_kept():
         assert word is None or word in refusal[0], (word, refusal)
         assert fen(out[2 + 2 * i]) == position, (text[:80], fen(out[2 + 2 * i]))
     assert [line.split("   ")[0] for line in out[-1].splitlines()] == ["prof : 1 noeuds 20", "prof : 2 noeuds 400"]
+
+
+def test_the_largest_clocks_last_through_the_moves_and_a_search():
+    out = run("position fen 4k3/8/8/8/8/8/8/4K3 w - - 10000 0 moves e1e2", "d",
+              "position fen 4k3/8/8/8/8/8/8/4KQ2 w - - 9999   00010000 moves f1f7 e8d8", "d")
+    assert out[0] == "" and fen(out[1]) == "4k3/8/8/8/8/8/4K3/8 b - - 10001 1"
+    assert out[2] == "" and fen(out[3]) == "3k4/5Q2/8/8/8/8/8/4K3 w - - 10001 10001"
+    engine = UciEngine([BINARY], "varnok")
+    try:
+        engine.send("position fen 4k3/8/8/8/8/8/8/4KQ2 w - - 0 10000")
+        engine.send("go depth 8")
+        lines = engine.wait_for("bestmove", 60)
+        assert lines and re.fullmatch(r"bestmove f1\w\w( ponder \w{4})?", lines[-1]), lines
+    finally:
+        assert engine.close() == 0
 
 
 def test_unknown_commands_and_bad_depths_write_nothing():

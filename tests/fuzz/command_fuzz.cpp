@@ -1,0 +1,55 @@
+// Fuzz target: a whole command stream, one command per line, through the
+// engine's command dispatcher, as the console would deliver it. Lines that
+// would start a search ("go"), a long count or the bench are left out, so
+// that every input runs in milliseconds; the position after every line must
+// pass the checks of FuzzSupport.h.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "FuzzSupport.h"
+#include "Util.h"
+#include "main.h"
+
+namespace {
+
+// perft and divide are kept up to depth 2: every digit of the line read as one number is at most 2
+bool ShallowCount(std::string_view line) {
+    std::string digits;
+    for (char ch : line)
+        if (ch >= '0' && ch <= '9' && !(digits.empty() && ch == '0'))
+            digits += ch;
+    return digits.size() <= 1 && (digits.empty() || digits[0] <= '2');
+}
+
+bool Runnable(std::string_view line) {
+    if (line.find("go") != std::string_view::npos || line.find("bench") != std::string_view::npos)
+        return false;
+    const bool counts = line.find("perft") != std::string_view::npos || line.find("divide") != std::string_view::npos;
+    return !counts || ShallowCount(line);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    StartEngineOnce();
+    // Each input starts from the start position and the smallest table (nothing searches, so it stays empty)
+    LoadStartPosition();
+    if (HashSize != HashEntriesFor(HashMinMegabytes))
+        AllocateHash(HashMinMegabytes);
+
+    std::string_view stream(reinterpret_cast<const char*>(data), size);
+    while (!stream.empty()) {
+        const size_t end = stream.find('\n');
+        const std::string line = Trim(stream.substr(0, end));
+        stream = end == std::string_view::npos ? std::string_view() : stream.substr(end + 1);
+        if (!Runnable(line))
+            continue;
+        if (!HandleCommand(line))
+            break;
+        CheckNoKingCapturable();
+    }
+    CheckRoundTripAndPerft();
+    return 0;
+}
