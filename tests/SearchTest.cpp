@@ -89,6 +89,34 @@ TEST_F(SearchTest, NullMoveNeitherTwiceNorOnThePvNorShallowNorAtMateScoresNorWit
     EXPECT_FALSE(NullMoveSearch(-5000, 6, false));
 }
 
+TEST_F(SearchTest, NullMoveIsSearchedThreePliesShallowerAndItsCutOffStoredAtThatDepth) {
+    ASSERT_TRUE(Load("4k3/8/8/8/8/8/PPP5/1Q2K3 w - - 0 1"));
+    RootPly = Position.plyCounter, CurrentState().move = 1;
+    ASSERT_TRUE(NullMoveSearch(-5000, 7, false));
+    const Hash entry = HashSlot(CurrentState().key1);
+    EXPECT_EQ(std::make_tuple(entry.key1, int(entry.profondeur), int(entry.flags), entry.best),
+              std::make_tuple(CurrentState().key1, 4, int(BoundLower), Move(0)));
+}
+
+TEST_F(SearchTest, ANewBestMoveEarnsTheSquareOfTheDepthInHistory) {
+    // Rxd4 wins the queen: searched first, best throughout, the root side's only reward
+    ASSERT_TRUE(Load("4k3/8/8/8/3q4/8/3R4/4K3 w - - 0 1"));
+    RootPly = Position.plyCounter;
+    auto rewards = [](int depth) {
+        ClearHash();
+        std::memset(HistoryTable, 0, sizeof HistoryTable);
+        std::memset(KillerMoves, 0, sizeof KillerMoves);
+        AlphaBeta(-WindowBound, WindowBound, depth, true);
+        int whiteTotal = 0;
+        for (int piece = Pawn; piece <= King; ++piece)
+            for (int to = 0; to < 64; ++to)
+                whiteTotal += HistoryTable[piece | White << 3][to];
+        return std::make_pair(HistoryTable[Rook | White << 3][SquareFromText("d4")], whiteTotal);
+    };
+    EXPECT_EQ(rewards(1), std::make_pair(1, 1));   // below it only the quiescence search and Black's replies
+    EXPECT_EQ(rewards(2).first, 4);
+}
+
 TEST_F(SearchTest, QuiescenceStopsAtThePlyLimitEvenInCheck) {
     ASSERT_TRUE(Load("4k3/8/8/8/8/8/4r3/R3K3 w - - 0 1"));   // in check
     RootPly = Position.plyCounter - MaxPly;

@@ -135,8 +135,10 @@ def test_infinite_until_stop_ponder_until_ponderhit_and_commands_that_wait_for_t
     check(lines[-1] == "readyok", "isready during a search: no readyok before bestmove")
     lines += engine.drain(1.2)
     check(not any(map(is_bestmove, lines)), "go infinite: stopped without stop")
+    stopped = time.monotonic()
     engine.send("stop")
     lines += engine.until(is_bestmove, 10) or []
+    check(time.monotonic() - stopped < 0.5, f"go infinite: bestmove {time.monotonic() - stopped:.2f} s after stop")
     check_answer([line for line in lines if line != "readyok"], MIDDLEGAME, "go infinite + stop")
     engine.send("stop")
     check(engine.drain(0.3) == [], "stop without a search wrote something")
