@@ -32,24 +32,25 @@ Bitboard AttackedSquares(int c) {
 }
 
 // Pieces of colour p that alone stand between the king of k and an enemy slider
-Bitboard PinnedPieces(int k, int p) {
-    const Square king = Position.kingSquare[k];
-    const Bitboard diagonal = Position.pieces[k ^ 1][BishopsQueens];
-    const Bitboard straight = Position.pieces[k ^ 1][RooksQueens];
+Bitboard PinnedPieces(int kingColour, int pieceColour) {
+    const Square king = Position.kingSquare[kingColour];
+    const Bitboard diagonal = Position.pieces[kingColour ^ 1][BishopsQueens];
+    const Bitboard straight = Position.pieces[kingColour ^ 1][RooksQueens];
     if (!(BishopRays[king] & diagonal) && !(RookRays[king] & straight))
         return 0;
+    // A piece is pinned when lifting it lets an enemy slider see the king
     Bitboard result = 0;
     const Bitboard bishopView = BishopAttacks(king, Position.occupied);
-    for (Bitboard b = bishopView & Position.pieces[p][AllPieces]; b;) {
-        Square x = PopLowest(b);
-        if (BishopAttacks(king, Position.occupied & ClearMask[x]) & ~bishopView & diagonal)
-            result |= SetMask[x];
+    for (Bitboard b = bishopView & Position.pieces[pieceColour][AllPieces]; b;) {
+        const Square blocker = PopLowest(b);
+        if (BishopAttacks(king, Position.occupied & ClearMask[blocker]) & ~bishopView & diagonal)
+            result |= SetMask[blocker];
     }
     const Bitboard rookView = RookAttacks(king, Position.occupied);
-    for (Bitboard b = rookView & Position.pieces[p][AllPieces]; b;) {
-        Square x = PopLowest(b);
-        if (RookAttacks(king, Position.occupied & ClearMask[x]) & ~rookView & straight)
-            result |= SetMask[x];
+    for (Bitboard b = rookView & Position.pieces[pieceColour][AllPieces]; b;) {
+        const Square blocker = PopLowest(b);
+        if (RookAttacks(king, Position.occupied & ClearMask[blocker]) & ~rookView & straight)
+            result |= SetMask[blocker];
     }
     return result;
 }

@@ -216,11 +216,11 @@ Move FindLegalMove(std::string_view word) {
     if (word.size() == 5 && !promotion)
         return 0;
     const Square from = SquareFromText(word.substr(0, 2)), to = SquareFromText(word.substr(2, 2));
+    const Move named = PackMoveWord(from, to, 0, 0, promotion, 0, 0, 0);
     MoveList legal;
     GenerateLegal(legal);
     for (int i = 1; i <= legal.count; ++i) {
-        Move m = legal.moves[i];
-        if (MoveFrom(m) == from && MoveTo(m) == to && MovePromotion(m) == promotion)
+        if (SameMoveText(legal.moves[i], named))
             return MoveFromText(word);
     }
     return 0;

@@ -4,7 +4,9 @@
 #
 # Usage: test_threads_go.py path/to/varnok [threads]
 
-import os, queue, random, re, subprocess, sys, threading, time  # noqa: E401
+import os, random, re, sys, time  # noqa: E401
+
+from uci_engine import UciEngine
 
 ENGINE = sys.argv[1]
 THREADS = int(sys.argv[2]) if len(sys.argv) > 2 else 1
@@ -38,39 +40,18 @@ def is_bestmove(line):
     return line.startswith("bestmove")
 
 
-class Engine:
+class Engine(UciEngine):
+    """The engine with its standard error kept: a sanitizer's report fails the test."""
+
     def __init__(self):
-        self.process = subprocess.Popen([ENGINE], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                                        stderr=subprocess.PIPE, text=True, bufsize=1)
-        self.lines, self.errors = queue.Queue(), []
-        threading.Thread(target=lambda: [*(self.lines.put(line[:-1]) for line in self.process.stdout),
-                                         self.lines.put(None)], daemon=True).start()
-        threading.Thread(target=lambda: self.errors.extend(self.process.stderr), daemon=True).start()
+        super().__init__([ENGINE], "varnok", keep_errors=True)
         self.read(30)   # the banner
         if THREADS > 1:
             self.send(f"setoption name Threads value {THREADS}")
 
     def send(self, *commands):
-        self.process.stdin.write("".join(command + "\n" for command in commands))
-
-    # The next line; None at the end of output or when nothing came in time
-    def read(self, timeout):
-        try:
-            return self.lines.get(timeout=max(0.0, timeout))
-        except queue.Empty:
-            return None
-
-    # The lines up to the first that satisfies predicate, None if it does not come in time
-    def until(self, predicate, timeout=30):
-        seen, deadline = [], time.monotonic() + timeout
-        while (line := self.read(deadline - time.monotonic())) is not None:
-            seen.append(line)
-            if predicate(line):
-                return seen
-        return None
-
-    def drain(self, wait):
-        return self.until(lambda line: False, wait) or []
+        for command in commands:
+            super().send(command)
 
     def close(self, what, quit=True):
         self.send("quit") if quit else self.process.stdin.close()

@@ -11,12 +11,16 @@ class EngineDied(Exception):
 
 
 class UciEngine:
-    def __init__(self, command, name):
+    def __init__(self, command, name, keep_errors=False):
+        """keep_errors: collect what the engine writes to standard error in self.errors."""
         self.name = name
         self.process = subprocess.Popen(command, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                                        stderr=subprocess.DEVNULL, text=True, bufsize=1)
-        self.lines = queue.Queue()
+                                        stderr=subprocess.PIPE if keep_errors else subprocess.DEVNULL,
+                                        text=True, bufsize=1)
+        self.lines, self.errors = queue.Queue(), []
         threading.Thread(target=self._read, daemon=True).start()
+        if keep_errors:
+            threading.Thread(target=lambda: self.errors.extend(self.process.stderr), daemon=True).start()
 
     def _read(self):
         for line in self.process.stdout:
@@ -29,6 +33,29 @@ class UciEngine:
             self.process.stdin.flush()
         except OSError as error:
             raise EngineDied(f"{self.name}: cannot write: {error}") from error
+
+    def read(self, timeout):
+        """The next line; None at the end of output or when nothing came in time."""
+        try:
+            line = self.lines.get(timeout=max(0.0, timeout))
+        except queue.Empty:
+            return None
+        if line is None:
+            self.lines.put(None)
+        return line
+
+    def until(self, predicate, timeout=30):
+        """The lines up to the first that satisfies predicate; None if it does not come in time."""
+        seen, deadline = [], time.monotonic() + timeout
+        while (line := self.read(deadline - time.monotonic())) is not None:
+            seen.append(line)
+            if predicate(line):
+                return seen
+        return None
+
+    def drain(self, wait):
+        """Every line written within wait seconds."""
+        return self.until(lambda line: False, wait) or []
 
     def wait_for(self, prefix, timeout):
         """The lines read up to the first that starts with prefix; None on time-out."""
