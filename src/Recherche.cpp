@@ -1005,29 +1005,16 @@ std::string ScoreText(int score) {
     return " score cp " + std::to_string(score * 100 / 208);
 }
 
-int RootSearch(int depth, int alpha, int beta) {
-    // Step 1. A fresh iteration
-    RootResearch = false;
-    RootMoveCount = 0;
-    RootBestMove = 0;
+namespace {
+
+// Step 6: the root's moves, shared by the one-line and the several-line search.
+// `window(i)` gives the alpha that move i is searched against and whether with the
+// full window from the start; `better(m, v)` takes a move whose value beat that
+// alpha, while the move is still on the board. Returns whether a move was taken.
+template <typename Window, typename Better>
+bool SearchRootMoves(int depth, int beta, MoveList& list, Window window, Better better) {
     uint64_t nodesBefore = 0;
-    int bound = BoundUpper;
     bool moveTaken = false;
-    std::string statistics;
-    const uint64_t key1 = CurrentState().key1, key2 = CurrentState().key2;
-    const int side = Position.sideToMove;
-
-    // Step 2. A draw already on the board is not searched
-    if (RootDrawnByRule()) {
-        PlayTableMoveForDrawnRoot(depth);
-        return 0;
-    }
-
-    // Steps 3 to 5. The table's move, the root list and its order
-    MoveList list;
-    PrepareRootList(list, depth);
-
-    // Step 6. The moves
     for (int i = 1; i <= list.count; ++i) {
         // Step 6.1. A stop ends the iteration between moves
         ++RootMoveCount;
@@ -1045,7 +1032,8 @@ int RootSearch(int depth, int alpha, int beta) {
         // Steps 6.4 and 6.5. Principal-variation search of the move
         moveTaken = true;
         MakeMove(m);
-        const int v = SearchChild(alpha, beta, RootChildDepth(m, depth), true, i == 1, true);
+        const auto [alpha, fullWindow] = window(i);
+        const int v = SearchChild(alpha, beta, RootChildDepth(m, depth), true, fullWindow, true);
 
         // Step 6.6. Credit the nodes to the slot the move was taken from
         CreditRootNodes(slot, nodesBefore);
@@ -1053,8 +1041,49 @@ int RootSearch(int depth, int alpha, int beta) {
         // Step 6.7. Periodic statistics
         ReportStatistics(i, depth, list.count);
 
-        // Step 6.8. A new best move, shown once the search has run 60 ms
-        if (!StopSearch && v > alpha) {
+        // Step 6.8. A move that beats alpha
+        if (!StopSearch && v > alpha)
+            better(m, v);
+
+        // Step 6.9. Take the move back and look at the clock
+        RootResearch = false;
+        UnmakeMove();
+        RootClockCheck();
+        if (StopSearch)
+            break;
+    }
+    return moveTaken;
+}
+
+// Steps 1 to 5, shared: a fresh iteration, and its move list unless the board is a draw
+bool PrepareRootSearch(int depth, MoveList& list) {
+    RootResearch = false;
+    RootMoveCount = 0;
+    RootBestMove = 0;
+    if (RootDrawnByRule()) {
+        PlayTableMoveForDrawnRoot(depth);
+        return false;
+    }
+    PrepareRootList(list, depth);
+    return true;
+}
+
+}  // namespace
+
+int RootSearch(int depth, int alpha, int beta) {
+    // Steps 1 to 5. A fresh iteration; a draw already on the board is not searched
+    const uint64_t key1 = CurrentState().key1, key2 = CurrentState().key2;
+    const int side = Position.sideToMove;
+    MoveList list;
+    if (!PrepareRootSearch(depth, list))
+        return 0;
+
+    // Step 6. The moves, each new best shown once the search has run 60 ms
+    int bound = BoundUpper;
+    std::string statistics;
+    const bool moveTaken = SearchRootMoves(
+        depth, beta, list, [&](int i) { return std::pair{alpha, i == 1}; },
+        [&](Move m, int v) {
             alpha = v;
             bound = BoundExact;
             RewardRootMove(m, side);   // the move is still on the board: the row is the root side's
@@ -1068,15 +1097,7 @@ int RootSearch(int depth, int alpha, int beta) {
             if (LastElapsed > NewBestQuietMs)
                 ShowResult(depth, 0, alpha, statistics, PrincipalVariation + 1,
                            std::min(PrincipalVariationLength, depth));
-        }
-
-        // Step 6.9. Take the move back and look at the clock
-        RootResearch = false;
-        UnmakeMove();
-        RootClockCheck();
-        if (StopSearch)
-            break;
-    }
+        });
 
     // Step 7. No move at all: mated or stalemated at the root
     if (!moveTaken)
@@ -1094,41 +1115,19 @@ int RootSearch(int depth, int alpha, int beta) {
 }
 
 int RootSearchLines(int depth, int lines) {
-    RootResearch = false;
-    RootMoveCount = 0;
-    RootBestMove = 0;
-    RootLineCount = 0;
-    uint64_t nodesBefore = 0;
-    bool moveTaken = false;
     const uint64_t key1 = CurrentState().key1, key2 = CurrentState().key2;
     const int side = Position.sideToMove;
-
-    if (RootDrawnByRule()) {
-        PlayTableMoveForDrawnRoot(depth);
-        return 0;
-    }
+    RootLineCount = 0;
     MoveList list;
-    PrepareRootList(list, depth);
+    if (!PrepareRootSearch(depth, list))
+        return 0;
 
     // Every move is searched against the weakest of the best lines so far, so
     // that each of the best lines gets an exact score
-    for (int i = 1; i <= list.count; ++i) {
-        ++RootMoveCount;
-        if (StopSearch)
-            break;
-        CountNode(NodeCount);
-        int slot;
-        const Move m = PickNextRootMove(list, i, slot);
-        ReportCurrentMove(m, i, depth);
-
-        moveTaken = true;
-        MakeMove(m);
-        const int alpha = LowestShownScore(lines);
-        const int v = SearchChild(alpha, WindowBound, RootChildDepth(m, depth), true, RootLineCount < lines, true);
-        CreditRootNodes(slot, nodesBefore);
-        ReportStatistics(i, depth, list.count);
-
-        if (!StopSearch && v > alpha) {
+    const bool moveTaken = SearchRootMoves(
+        depth, WindowBound, list,
+        [&](int) { return std::pair{LowestShownScore(lines), RootLineCount < lines}; },
+        [&](Move m, int v) {
             if (RootLineCount == 0 || v > RootLines[0].score) {
                 RewardRootMove(m, side);
                 RootBestMove = m;
@@ -1136,26 +1135,17 @@ int RootSearchLines(int depth, int lines) {
             }
             CollectPrincipalVariation(depth, m, v);
             InsertRootLine(v);
-        }
+        });
 
-        RootResearch = false;
-        UnmakeMove();
-        RootClockCheck();
-        if (StopSearch)
-            break;
-    }
-
-    if (!moveTaken && !StopSearch) {
-        StoreHash(depth, ScoreWithoutMoves(), BoundUpper, key1, key2, RootPly, 0);
-        LastCompletedDepth = depth;
-        return ScoreWithoutMoves();
-    }
     // Lines of an unfinished iteration would not all be exact: it is dropped
     if (StopSearch)
         return NoResult;
-
-    StoreHash(depth, RootLines[0].score, BoundExact, key1, key2, RootPly, RootBestMove);
     LastCompletedDepth = depth;
+    if (!moveTaken) {
+        StoreHash(depth, ScoreWithoutMoves(), BoundUpper, key1, key2, RootPly, 0);
+        return ScoreWithoutMoves();
+    }
+    StoreHash(depth, RootLines[0].score, BoundExact, key1, key2, RootPly, RootBestMove);
     std::copy(RootLines[0].pv, RootLines[0].pv + RootLines[0].length, PrincipalVariation + 1);
     std::fill(PrincipalVariation + 1 + RootLines[0].length, std::end(PrincipalVariation), Move(0));
     PrincipalVariationLength = RootLines[0].length;
