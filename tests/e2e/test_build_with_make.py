@@ -1,0 +1,27 @@
+#!/usr/bin/env python3
+"""The makefile that tools such as OpenBench build engines with: `make EXE=NAME`
+builds the Release engine into NAME, whose `NAME bench` (a command line, no
+standard input) prints the signature and exits 0; `cmake --install` puts the
+engine into the prefix's bin/.
+Usage: test_build_with_make.py path/to/varnok (unused: the test builds its own)"""
+import os
+import subprocess
+import sys
+import tempfile
+
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+SIGNATURE = "Nodes searched  : 7274818"
+
+with tempfile.TemporaryDirectory() as folder:
+    engine = os.path.join(folder, "x")
+    build = subprocess.run(["make", "-C", ROOT, f"EXE={engine}"], capture_output=True, text=True, timeout=1200)
+    assert build.returncode == 0, build.stdout[-2000:] + build.stderr[-2000:]
+    bench = subprocess.run([engine, "bench"], stdin=subprocess.DEVNULL, capture_output=True, text=True, timeout=300)
+    assert bench.returncode == 0 and SIGNATURE in bench.stdout.splitlines(), bench.stdout[-500:]
+    assert bench.stdout.splitlines()[-1].startswith("Nodes/second    : "), bench.stdout[-200:]
+
+    prefix = os.path.join(folder, "prefix")
+    install = subprocess.run(["cmake", "--install", os.path.join(ROOT, "build-make"), "--prefix", prefix],
+                             capture_output=True, text=True, timeout=120)
+    assert install.returncode == 0 and os.access(os.path.join(prefix, "bin", "varnok"), os.X_OK), install.stdout
+print("all passed")
