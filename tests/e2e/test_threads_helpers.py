@@ -74,6 +74,13 @@ def test_every_go_gets_one_legal_bestmove():
             check(move in allowed, f"Threads {threads}, {fen}, {go}: bestmove {move}")
         engine.ready()
         check(not any(line.startswith("bestmove") for line in engine.pending()), f"Threads {threads}: extra bestmove")
+        # several lines: the main thread reports them, each a distinct legal move
+        engine.send("setoption name MultiPV value 3")
+        engine.send(f"position fen {FENS[1]}")
+        engine.send("go depth 6")
+        lines = answer(engine)
+        firsts = [line.split(" pv ")[1].split()[0] for line in lines if line.startswith("info depth 6 multipv")]
+        check(len(set(firsts)) == 3 and set(firsts) <= legal[FENS[1]], f"Threads {threads}, MultiPV 3: {lines[-5:]}")
         engine.close()
 
 
