@@ -75,7 +75,7 @@ def elo_with_error(wins, draws, losses):
     variance = (wins * (1 - score) ** 2 + draws * (0.5 - score) ** 2 + losses * score ** 2) / games
     margin = 1.96 * math.sqrt(variance / games)
     low, high = max(score - margin, 1e-6), min(score + margin, 1 - 1e-6)
-    return elo(score), (elo(high) - elo(low)) / 2
+    return elo(score) + 0.0, (elo(high) - elo(low)) / 2   # + 0.0: no "-0.0" for an even score
 
 
 def format_elo(wins, draws, losses):
