@@ -28,11 +28,13 @@ FAULT_KINDS = ("illegal move", "time loss", "missing bestmove", "duplicate bestm
 
 
 class GameFault(Exception):
-    """An illegal move, a time forfeit, a missing or duplicate bestmove, or a crash."""
+    """An illegal move, a time forfeit, a missing or duplicate bestmove, or a crash.
+    side is the colour at fault (0 White, 1 Black) once play_game knows it."""
 
     def __init__(self, kind, message):
         super().__init__(message)
         self.kind = kind
+        self.side = None
 
 
 class Control:
@@ -125,24 +127,43 @@ def examine(referee, moves):
     return legal, fen, lines[-1].split(":", 1)[1].strip() != ""
 
 
-def read_bestmove(engine, timeout):
-    """(move, ponder move or None); exactly one bestmove line must come."""
+def read_bestmove(engine, timeout, output=None):
+    """(move, ponder move or None); exactly one bestmove line must come. The
+    lines up to the bestmove are appended to output when given."""
     lines = engine.wait_for("bestmove", timeout)
     if lines is None:
         raise GameFault("missing bestmove", f"{engine.name}: no bestmove within {timeout:.1f} s")
     if any(line.startswith("bestmove") for line in engine.pending()):
         raise GameFault("duplicate bestmove", f"{engine.name}: two bestmove lines for one go")
+    if output is not None:
+        output.extend(lines)
     words = lines[-1].split() + ["", "", ""]
     return words[1], words[3] if words[2] == "ponder" else None
 
 
-def play_game(engines, ponders, referee, opening, control):
-    """Returns (result, reason) from White's view; raises GameFault."""
+def result_depth(lines):
+    """The depth of the last result line ("info depth D ... score ...") among
+    lines, or None; the bare "info depth D" lines only start iterations."""
+    for line in reversed(lines):
+        words = line.split()
+        if len(words) > 2 and words[0] == "info" and words[1] == "depth" and "score" in words:
+            return int(words[2])
+    return None
+
+
+def play_game(engines, ponders, referee, opening, control, depths=None):
+    """Returns (result, reason) from White's view; raises GameFault, or
+    EngineDied, with side set to the colour at fault. With depths (a list per
+    colour), the depth each move was found at is appended to its colour's list."""
     moves, clock, seen = opening.split(), GameClock(control), {}
     pondering_on = [None, None]   # the line each engine's ponder search assumed
-    for engine in engines:
-        engine.send("ucinewgame")
-        engine.ready()
+    for side, engine in enumerate(engines):
+        try:
+            engine.send("ucinewgame")
+            engine.ready()
+        except (GameFault, EngineDied) as fault:
+            fault.side = side
+            raise
     while True:
         legal, fen, in_check = examine(referee, moves)
         side = len(moves) % 2
@@ -153,27 +174,40 @@ def play_game(engines, ponders, referee, opening, control):
         if seen[key] >= 3 or int(fen.split()[4]) >= 100 or len(moves) >= MAX_PLIES:
             return "1/2-1/2", "repetition, fifty moves or length"
 
-        engine = engines[side]
-        start = time.monotonic()
-        if pondering_on[side] == moves:
-            engine.send("ponderhit")
-        else:
-            if pondering_on[side] is not None:
-                engine.send("stop")   # the expected reply was not played
-                read_bestmove(engine, 10)
-            engine.send(position_command(moves))
-            engine.send("go " + clock.go_limits(side))
-        pondering_on[side] = None
-        move, ponder_move = read_bestmove(engine, clock.timeout(side))
-        clock.record(side, int((time.monotonic() - start) * 1000), engine.name, len(moves))
-        if move not in legal:
-            raise GameFault("illegal move", f"{engine.name}: illegal bestmove '{move}' at ply {len(moves)} in {fen}")
+        try:
+            move = play_move(engines[side], side, ponders[side], pondering_on, moves, clock, legal, fen, depths)
+        except (GameFault, EngineDied) as fault:
+            fault.side = side
+            raise
         moves.append(move)
-        if ponders[side] and ponder_move:
-            pondering_on[side] = moves + [ponder_move]
-            engine.send(position_command(pondering_on[side]))
-            # the clocks as they will stand if the expected reply comes
-            engine.send("go ponder " + clock.go_limits(side))
+
+
+def play_move(engine, side, ponder, pondering_on, moves, clock, legal, fen, depths):
+    """One move of side's engine, checked against the legal moves; starts its
+    ponder search after it when pondering."""
+    start = time.monotonic()
+    if pondering_on[side] == moves:
+        engine.send("ponderhit")
+    else:
+        if pondering_on[side] is not None:
+            engine.send("stop")   # the expected reply was not played
+            read_bestmove(engine, 10)
+        engine.send(position_command(moves))
+        engine.send("go " + clock.go_limits(side))
+    pondering_on[side] = None
+    output = []
+    move, ponder_move = read_bestmove(engine, clock.timeout(side), output)
+    clock.record(side, int((time.monotonic() - start) * 1000), engine.name, len(moves))
+    if move not in legal:
+        raise GameFault("illegal move", f"{engine.name}: illegal bestmove '{move}' at ply {len(moves)} in {fen}")
+    if depths is not None and (depth := result_depth(output)) is not None:
+        depths[side].append(depth)
+    if ponder and ponder_move:
+        pondering_on[side] = moves + [move, ponder_move]
+        engine.send(position_command(pondering_on[side]))
+        # the clocks as they will stand if the expected reply comes
+        engine.send("go ponder " + clock.go_limits(side))
+    return move
 
 
 def run_match(varnok_path, games, controls, skill, log=print):
