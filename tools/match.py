@@ -21,7 +21,9 @@ half the width of that interval.
 Depth per move: for each move an engine plays, the depth D of the last result
 line ("info depth D ... score ...", not the bare "info depth D" that starts an
 iteration) written before its bestmove; the average over all moves that had
-one. Moves of the book are not counted.
+one. Moves of the book are not counted. The share of moves that had such a
+line (a score a GUI can show), the average time per move and, under a clock,
+the average time left on each clock at the end of a game are printed too.
 
 A match measures; it is not a test. The clocks are real: run it on a machine
 that is otherwise idle, with --concurrency at most the number of spare cores
@@ -92,7 +94,8 @@ class Tally:
         self.lock = threading.Lock()
         self.wins = self.draws = self.losses = 0
         self.faults = []                 # (kind, engine, message)
-        self.depths = {"A": [], "B": []}
+        self.depths = {"A": [], "B": []}    # MoveRecord of every move
+        self.left = {"A": [], "B": []}      # ms on the clock when a game ended
 
     def line(self):
         games = self.wins + self.draws + self.losses
@@ -113,13 +116,13 @@ def play_one(number, args, book, referees, tally, total):
     opening = book[(number // 2) % len(book)]
     a_white = number % 2 == 0
     names = ["A", "B"] if a_white else ["B", "A"]
-    engines, depths = [], [[], []]
+    engines, depths, left = [], [[], []], [0, 0]
     started = time.monotonic()
     try:
         for name in names:
             path, options = (args.a, args.a_option) if name == "A" else (args.b, args.b_option)
             engines.append(start_engine(path, options, name))
-        result, reason = play_game(engines, [False, False], referee, opening, args.control, depths)
+        result, reason = play_game(engines, [False, False], referee, opening, args.control, depths, left)
         fault = None
     except (GameFault, EngineDied) as error:
         kind = getattr(error, "kind", "crash or hang")
@@ -145,8 +148,9 @@ def play_one(number, args, book, referees, tally, total):
             tally.draws += 1
         if fault:
             tally.faults.append(fault)
-        tally.depths[names[0]] += depths[0]
-        tally.depths[names[1]] += depths[1]
+        for side in (0, 1):
+            tally.depths[names[side]] += depths[side]
+            tally.left[names[side]].append(left[side])
         played = tally.wins + tally.draws + tally.losses
         print(f"game {number + 1} ({played}/{total} done), A {'white' if a_white else 'black'}, "
               f"opening {(number // 2) % len(book) + 1}: {result} ({reason}), {time.monotonic() - started:.0f} s "
@@ -196,9 +200,15 @@ def main():
           f"score {tally.wins + tally.draws / 2:.1f}/{games} ({(tally.wins + tally.draws / 2) / games:.3f})")
     print(f"A against B: {format_elo(tally.wins, tally.draws, tally.losses)} (95%)")
     for name in ("A", "B"):
-        depths = tally.depths[name]
+        moves = tally.depths[name]
+        depths = [move.depth for move in moves if move.depth is not None]
         average = sum(depths) / len(depths) if depths else float("nan")
         print(f"{name}: average depth per move {average:.2f} over {len(depths)} moves")
+        if moves:
+            print(f"{name}: moves with a score {len(depths)}/{len(moves)} ({100 * len(depths) / len(moves):.1f}%), "
+                  f"average time per move {sum(move.ms for move in moves) / len(moves):.0f} ms")
+        if not args.control.movetime and not args.control.nodes and tally.left[name]:
+            print(f"{name}: average clock left at the end {sum(tally.left[name]) / len(tally.left[name]):.0f} ms")
     counts = {kind: sum(1 for k, _, _ in tally.faults if k == kind) for kind in FAULT_KINDS}
     for name in ("A", "B"):
         listed = ", ".join(f"{kind} {sum(1 for k, e, _ in tally.faults if k == kind and e == name)}"

@@ -151,11 +151,23 @@ def result_depth(lines):
     return None
 
 
-def play_game(engines, ponders, referee, opening, control, depths=None):
+class MoveRecord:
+    """What one move of an engine showed: the depth of its last result line (None
+    when no line with a score came before the bestmove) and the milliseconds it took."""
+
+    def __init__(self, depth, ms):
+        self.depth, self.ms = depth, ms
+
+
+def play_game(engines, ponders, referee, opening, control, depths=None, clock_left=None):
     """Returns (result, reason) from White's view; raises GameFault, or
     EngineDied, with side set to the colour at fault. With depths (a list per
-    colour), the depth each move was found at is appended to its colour's list."""
+    colour), a MoveRecord of each move is appended to its colour's list; with
+    clock_left (a list of two), the milliseconds left on each clock at the end."""
     moves, clock, seen = opening.split(), GameClock(control), {}
+    if clock_left is not None:
+        clock_left[:] = clock.left   # the same list object, updated in place
+        clock.left = clock_left
     pondering_on = [None, None]   # the line each engine's ponder search assumed
     for side, engine in enumerate(engines):
         try:
@@ -200,8 +212,8 @@ def play_move(engine, side, ponder, pondering_on, moves, clock, legal, fen, dept
     clock.record(side, int((time.monotonic() - start) * 1000), engine.name, len(moves))
     if move not in legal:
         raise GameFault("illegal move", f"{engine.name}: illegal bestmove '{move}' at ply {len(moves)} in {fen}")
-    if depths is not None and (depth := result_depth(output)) is not None:
-        depths[side].append(depth)
+    if depths is not None:
+        depths[side].append(MoveRecord(result_depth(output), int((time.monotonic() - start) * 1000)))
     if ponder and ponder_move:
         pondering_on[side] = moves + [move, ponder_move]
         engine.send(position_command(pondering_on[side]))
