@@ -2,10 +2,10 @@
 #include "Pawns.h"
 
 #include "Bitboard.h"
-#include "Evaluation.h"
 #include "Init.h"
 
-uint8_t HalfOpenFiles[2];
+thread_local constinit uint8_t HalfOpenFiles[2];
+thread_local constinit Bitboard PassedPawns;
 
 namespace {
 
@@ -41,8 +41,7 @@ constexpr Score Chain[8] = {{11, -1}, {13, -1}, {13, -1}, {14, -1}, {14, -1}, {1
 // By relative rank 1..8
 constexpr Score Candidate[8] = {{0, 0}, {6, 13}, {6, 13}, {14, 29}, {34, 68}, {83, 166}, {0, 0}, {0, 0}};
 
-// A pawn never stands on its first rank in a legal position; an illegal one must not read past the table
-constexpr Bitboard RankOrEmpty(int rank) { return rank >= 0 && rank < 8 ? RankMask[rank] : 0; }
+constexpr Score Half(Score s) { return {s.mg / 2, s.eg / 2}; }
 
 // A pawn that cannot be supported by its neighbours and whose advance is
 // stopped by an enemy pawn on the square ahead of its stop
@@ -71,7 +70,7 @@ bool IsCandidate(int side, int s, Bitboard own, Bitboard their) {
 
 }  // namespace
 
-void EvalPawns(int side) {
+Score EvalPawns(int side) {
     const int other = side ^ 1;
     const Bitboard own = Position.pieces[side][Pawn];
     const Bitboard their = Position.pieces[other][Pawn];
@@ -82,15 +81,14 @@ void EvalPawns(int side) {
             halfOpen |= uint8_t(1 << f);
     HalfOpenFiles[side] = halfOpen;
 
-    int32_t mg = 0;
-    int32_t eg = 0;
+    Score values{0, 0};
+    Score structure{0, 0};
     for (Bitboard remaining = own; remaining;) {
         const int s = PopLowest(remaining);
         const int f = FileOf(s);
         const int r = RankOf(s);
         const int relative = RelativeSquare(side, s);
-        ScoreMg += PawnMg[relative];
-        ScoreEg += PawnEg[relative];
+        values += {PawnMg[relative], PawnEg[relative]};
 
         const Bitboard behind = RankMask[r] | RankOrEmpty(side == White ? r - 1 : r + 1);
         const bool passed = !(PassedMask[side][s] & their);
@@ -106,35 +104,24 @@ void EvalPawns(int side) {
             PassedPawns |= SetMask[s];
 
         const bool openFile = !(FileMask[f] & their);
-        if (isolated) {
-            mg -= Isolated[f].mg;
-            eg -= Isolated[f].eg;
-            if (openFile) {
-                mg -= Isolated[f].mg / 2;
-                eg -= Isolated[f].eg / 2;
-            }
-        }
-        if (doubled) {
-            mg -= Doubled[f].mg;
-            eg -= Doubled[f].eg;
-        }
-        if (backward) {
-            mg -= Backward[f].mg;
-            eg -= Backward[f].eg;
-            if (openFile) {
-                mg -= Backward[f].mg / 2;
-                eg -= Backward[f].eg / 2;
-            }
-        }
-        if (chain) {
-            mg += Chain[f].mg;
-            eg += Chain[f].eg;
-        }
-        if (candidate) {
-            mg += Candidate[RankOf(relative)].mg;
-            eg += Candidate[RankOf(relative)].eg;
-        }
+        // A weak pawn on a file without enemy pawns is open to attack by rooks
+        if (isolated)
+            structure -= openFile ? Isolated[f] + Half(Isolated[f]) : Isolated[f];
+        if (doubled)
+            structure -= Doubled[f];
+        if (backward)
+            structure -= openFile ? Backward[f] + Half(Backward[f]) : Backward[f];
+        if (chain)
+            structure += Chain[f];
+        if (candidate)
+            structure += Candidate[RankOf(relative)];
     }
-    ScoreMg += ApplyWeight(mg, Weights[PawnWeight].mg);
-    ScoreEg += ApplyWeight(eg, Weights[PawnWeight].eg);
+    return values + ApplyWeight(structure, Weights[PawnWeight]);
 }
+
+Score PawnStructure() {
+    PassedPawns = 0;
+    return EvalPawns(White) - EvalPawns(Black);
+}
+
+void ClearPawnCache() {}

@@ -129,23 +129,24 @@ struct Snapshot { int32_t white, mg, eg, scale, phase, whiteClass, blackClass; }
 Snapshot Take(const std::string& fen) {
     if (!LoadFen(fen))
         return {};
-    const int32_t white = WhiteValue();
-    return {white, ScoreMg, ScoreEg, EndgameScale, GamePhase(), MaterialClass(White), MaterialClass(Black)};
+    InitKingDangerTable(Position.sideToMove);
+    EvalTrace trace{};
+    const int32_t v = EvaluateTraced(trace);
+    const int32_t white = Position.sideToMove == White ? v : -v;
+    const Score sums = trace.sums[StageTempo];
+    return {white, sums.mg, sums.eg, EndgameScale, GamePhase(), MaterialClass(White), MaterialClass(Black)};
 }
 
-// Evaluates the whole position for the attack sets, then runs one term alone on zeroed sums
-Score TermAlone(const char* fen, void (*term)(int), int side) {
+// Evaluates the whole position for the attack sets, then runs one term of one side alone
+Score TermAlone(const char* fen, Score (*term)(int), int side) {
     if (!LoadFen(fen))
         return {0, 0};
     WhiteValue();
-    ScoreMg = ScoreEg = MobilityMg = MobilityEg = 0;
-    MobilityArea = ~(Position.pieces[side][AllPieces] | AttackedBy[side ^ 1][Pawn]);
-    term(side);
-    return {ScoreMg, ScoreEg};
+    return term(side);
 }
 
-void Race(int) { EvalPawnRace(); }
-void Shelter(int side) { ScoreMg += PawnShelter(side, Position.kingSquare[side]); }
+Score Race(int) { return EvalPawnRace(); }
+Score Shelter(int side) { return {PawnShelter(side, Position.kingSquare[side]), 0}; }
 
 }  // namespace
 
@@ -231,7 +232,7 @@ TEST(EvaluationDriver, ScaleFactorsOfPawnlessSidesAndOppositeBishops) {
 }
 
 TEST(EvaluationTerms, AddWhatTheirRulesGive) {
-    const struct { const char* rule; const char* fen; void (*term)(int); int side; int32_t mg, eg; } cases[] = {
+    const struct { const char* rule; const char* fen; Score (*term)(int); int side; int32_t mg, eg; } cases[] = {
         // Knight d5: table 872 / 864, outpost 35 x 2 + 17 when a pawn guards it and no enemy minor can trade for it
         {"GuardedKnightOutpost", "4k3/8/8/3N4/4P3/8/8/4K3 w - - 0 1", EvalPieces, White, 872 + 87, 864 + 87},
         {"UnguardedOutpostGetsThePlainValue", "4k3/8/8/3N4/8/8/8/4K3 w - - 0 1", EvalPieces, White, 872 + 35, 864 + 35},
