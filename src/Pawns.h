@@ -2,6 +2,7 @@
 // candidate pawns, and the passed pawns and open files later terms read.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "EvalTerms.h"
@@ -21,3 +22,6 @@ Score PawnStructure();
 
 // Empties this thread's pawn cache
 void ClearPawnCache();
+
+// The slot of a pawn structure in the cache; many structures share one
+size_t PawnCacheSlot(Bitboard white, Bitboard black);

@@ -7,6 +7,8 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "Evaluation.h"
@@ -15,6 +17,7 @@
 #include "Init.h"
 #include "Makemove.h"
 #include "Pawns.h"
+#include "Parametres.h"
 
 namespace {
 
@@ -359,5 +362,131 @@ TEST(EndgameRecognisers, BishopAndKnightMateIsWorthBetween474And764) {
         ASSERT_TRUE(LoadFen(fen));
         const int32_t value = Position.pieces[White][Bishop] ? WhiteValue() : -WhiteValue();
         EXPECT_TRUE(value >= 474 && value <= 764) << fen << " gives " << value;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// The evaluation caches: a value never depends on what they hold
+
+namespace {
+
+struct Outcome {
+    int32_t value;
+    EvalTrace trace;
+    Bitboard passed;
+    uint8_t halfOpen[2];
+};
+
+Outcome EvaluateHere() {
+    InitKingDangerTable(Position.sideToMove);
+    Outcome o{};
+    o.value = EvaluateTraced(o.trace);
+    o.passed = PassedPawns;
+    o.halfOpen[White] = HalfOpenFiles[White];
+    o.halfOpen[Black] = HalfOpenFiles[Black];
+    return o;
+}
+
+bool operator==(const Outcome& a, const Outcome& b) {
+    for (int stage = 0; stage < StageCount; ++stage)
+        if (a.trace.sums[stage] != b.trace.sums[stage])
+            return false;
+    return a.value == b.value && a.trace.mobility == b.trace.mobility && a.trace.phase == b.trace.phase
+        && a.trace.scale == b.trace.scale && a.trace.blended == b.trace.blended && a.trace.final == b.trace.final
+        && a.passed == b.passed && a.halfOpen[White] == b.halfOpen[White] && a.halfOpen[Black] == b.halfOpen[Black];
+}
+
+// Every node of the tree below the current position compares the cached pawn
+// terms with the terms computed afresh
+void CompareCachedStructures(int depth, int& nodes, int& mismatches) {
+    ++nodes;
+    const Score cached = PawnStructure();
+    const Bitboard passed = PassedPawns;
+    const uint8_t halfOpen[2] = {HalfOpenFiles[White], HalfOpenFiles[Black]};
+    PassedPawns = 0;
+    const Score fresh = EvalPawns(White) - EvalPawns(Black);
+    if (cached != fresh || passed != PassedPawns || halfOpen[White] != HalfOpenFiles[White]
+        || halfOpen[Black] != HalfOpenFiles[Black])
+        ++mismatches;
+    if (depth == 0)
+        return;
+    MoveList list;
+    GenerateLegal(list);
+    for (int i = 1; i <= list.count; ++i) {
+        MakeMove(list.moves[i]);
+        CompareCachedStructures(depth - 1, nodes, mismatches);
+        UnmakeMove();
+    }
+}
+
+}  // namespace
+
+TEST(EvaluationCaches, EveryProbeOverPerftTreesEqualsTheTermsComputedAfresh) {
+    int nodes = 0, mismatches = 0;
+    ClearThreadEvalCaches();
+    for (const char* fen : {"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1",
+                            "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1",
+                            "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1",
+                            "r3k2r/Pppp1ppp/1b3nbN/nP6/BBP1P3/q4N2/Pp1P2PP/R2Q1RK1 w kq - 0 1"})
+        if (LoadFen(fen))
+            CompareCachedStructures(3, nodes, mismatches);
+    EXPECT_GT(nodes, 100000);
+    EXPECT_EQ(mismatches, 0) << "of " << nodes << " nodes";
+}
+
+TEST(EvaluationCaches, ValuesWithWarmCachesEqualValuesAfterClearing) {
+    const std::vector<std::string> positions = VariedPositions();
+    std::vector<Outcome> warm;
+    ClearThreadEvalCaches();
+    for (const std::string& fen : positions) {
+        ASSERT_TRUE(LoadFen(fen));
+        warm.push_back(EvaluateHere());
+    }
+    for (size_t i = 0; i < positions.size(); ++i) {
+        ASSERT_TRUE(LoadFen(positions[i]));
+        ClearThreadEvalCaches();
+        EXPECT_TRUE(EvaluateHere() == warm[i]) << positions[i];
+    }
+}
+
+// Kings on a1 and h8 with the pawns given
+std::string PawnsFen(Bitboard white, Bitboard black) {
+    std::string fen;
+    for (int rank = 7; rank >= 0; --rank) {
+        for (int file = 0; file < 8; ++file) {
+            const int s = 8 * rank + file;
+            fen += s == 0 ? 'K' : s == 63 ? 'k' : (white >> s) & 1 ? 'P' : (black >> s) & 1 ? 'p' : '1';
+        }
+        fen += rank ? "/" : " w - - 0 1";
+    }
+    return fen;
+}
+
+// Pawns of one side alike or both sides different: the second structure to
+// reach a slot never takes the first one's entry
+TEST(EvaluationCaches, StructuresSharingASlotAreToldApart) {
+    std::mt19937_64 random(11);
+    const Bitboard middle = 0x0000FFFFFFFF0000ULL;   // ranks 3 to 6
+    const struct { const char* rule; bool varyWhite, varyBlack; } cases[] = {
+        {"SameWhitePawns", false, true}, {"SameBlackPawns", true, false}, {"BothDifferent", true, true}};
+    for (const auto& c : cases) {
+        std::unordered_map<size_t, std::pair<Bitboard, Bitboard>> seen;
+        int pairs = 0;
+        while (pairs < 5) {
+            const Bitboard white = c.varyWhite ? random() & random() & middle : 0xFF00ULL;
+            const Bitboard black = c.varyBlack ? random() & random() & middle & ~white : 0xFF000000000000ULL;
+            const auto [slot, added] = seen.try_emplace(PawnCacheSlot(white, black), white, black);
+            if (added || slot->second == std::make_pair(white, black))
+                continue;
+            ASSERT_TRUE(LoadFen(PawnsFen(white, black)));
+            ClearThreadEvalCaches();
+            const Outcome fresh = EvaluateHere();
+            ASSERT_TRUE(LoadFen(PawnsFen(slot->second.first, slot->second.second)));
+            ClearThreadEvalCaches();
+            EvaluateHere();
+            ASSERT_TRUE(LoadFen(PawnsFen(white, black)));
+            EXPECT_TRUE(EvaluateHere() == fresh) << c.rule << ": " << WriteFen();
+            ++pairs;
+        }
     }
 }
