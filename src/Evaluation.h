@@ -2,6 +2,7 @@
 // activity, king safety, threats, passed pawns and the pawn race.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "EvalTerms.h"
@@ -70,6 +71,14 @@ Score EvalPawnRace();
 
 // Space advantage of side s: safe central squares, counted twice behind its pawns
 int32_t Space(int s);
+
+// The number of pawns, knights, bishops, rooks and queens of both sides, six
+// bits each (no count reaches 64), with a top bit that no empty slot has:
+// the key of the material cache
+uint64_t MaterialKey();
+
+// The slot of a material key in the cache; many keys share one
+size_t MaterialCacheSlot(uint64_t key);
 
 // Material imbalance of side us (good for us), in 16ths of the value added to both sums
 int32_t Imbalance(int us);

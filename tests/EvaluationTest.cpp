@@ -490,3 +490,62 @@ TEST(EvaluationCaches, StructuresSharingASlotAreToldApart) {
         }
     }
 }
+
+// Men on their first two ranks, kings on e1 and e8: queen d, rooks a and h,
+// bishops c and f, knights b and g, pawns from the a-file on, by count
+std::string MaterialFen(const int (&white)[5], const int (&black)[5]) {
+    const auto back = [](const int (&n)[5], bool upper) {
+        std::string rank = "11112111";
+        const auto put = [&](int file, char man) { rank[file] = char(upper ? man : man + 'a' - 'A'); };
+        put(4, 'K');
+        if (n[4] > 0) put(3, 'Q');
+        if (n[3] > 0) put(0, 'R');
+        if (n[3] > 1) put(7, 'R');
+        if (n[2] > 0) put(2, 'B');
+        if (n[2] > 1) put(5, 'B');
+        if (n[1] > 0) put(1, 'N');
+        if (n[1] > 1) put(6, 'N');
+        return rank;
+    };
+    const auto pawns = [](int count, char man) { return std::string(count, man) + std::string(8 - count, '1'); };
+    return back(black, false) + "/" + pawns(black[0], 'p') + "/8/8/8/8/" + pawns(white[0], 'P') + "/" + back(white, true)
+         + " w - - 0 1";
+}
+
+// Material that shares a slot, with one side's men alike or both different:
+// the second never takes the first one's imbalance or scales
+TEST(EvaluationCaches, MaterialSharingASlotIsToldApart) {
+    std::mt19937 random(5);
+    constexpr int full[5] = {8, 2, 2, 2, 1};   // pawns, knights, bishops, rooks, queen
+    const auto some = [&random, &full](int (&n)[5]) {
+        for (int kind = 0; kind < 5; ++kind)
+            n[kind] = int(random() % (full[kind] + 1));
+    };
+    const struct { const char* rule; bool varyWhite, varyBlack; } cases[] = {
+        {"SameWhiteMaterial", false, true}, {"SameBlackMaterial", true, false}, {"BothDifferent", true, true}};
+    for (const auto& c : cases) {
+        std::unordered_map<size_t, std::pair<uint64_t, std::string>> seen;
+        int pairs = 0;
+        while (pairs < 5) {
+            int white[5] = {8, 2, 2, 2, 1}, black[5] = {8, 2, 2, 2, 1};
+            if (c.varyWhite)
+                some(white);
+            if (c.varyBlack)
+                some(black);
+            const std::string fen = MaterialFen(white, black);
+            ASSERT_TRUE(LoadFen(fen));
+            const uint64_t key = MaterialKey();
+            const auto [slot, added] = seen.try_emplace(MaterialCacheSlot(key), key, fen);
+            if (added || slot->second.first == key)
+                continue;
+            ClearThreadEvalCaches();
+            const Outcome fresh = EvaluateHere();
+            ASSERT_TRUE(LoadFen(slot->second.second));
+            ClearThreadEvalCaches();
+            EvaluateHere();
+            ASSERT_TRUE(LoadFen(fen));
+            EXPECT_TRUE(EvaluateHere() == fresh) << c.rule << ": " << fen << " after " << slot->second.second;
+            ++pairs;
+        }
+    }
+}
