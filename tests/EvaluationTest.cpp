@@ -325,6 +325,11 @@ TEST(EvaluationTerms, AddWhatTheirRulesGive) {
         {"RookContactCheckAndChecksFromADistance", "6k1/6pp/8/8/8/B7/6PP/3Q1RK1 w - - 0 1", EvalKing, Black, 439 - 440, 77},
         // The knight d5 checks from e7 and adds to the attackers, but shuts the queen's d5 and b3: index 30
         {"KnightCheckFromASafeSquare", "6k1/6pp/8/3N4/8/B7/6PP/3Q1RK1 w - - 0 1", EvalKing, Black, 439 - 364, 77},
+        // The bishop g4 checks from e6: index 34
+        {"BishopCheckFromASafeSquare", "6k1/6pp/8/8/6B1/B7/6PP/3Q1RK1 w - - 0 1", EvalKing, Black, 439 - 467, 77},
+        // Five attackers (the pawn g6 hits two squares next to the king) of weight 12 would add 30: 25 at
+        // most, index 56, shelter 64
+        {"AttackersAddTwentyFiveAtMost", "5rk1/4Rp2/6P1/6NQ/8/3B4/5PPP/6K1 w - - 0 1", EvalKing, Black, 311 + 64 - 1130, 77},
         // Queen h5, knight g5, bishop d3 and rook a1 against the king with one pawn and a rook: index 47, where
         // the table has grown by 30 a step from 577 at index 38: 311 + 64 - (577 + 9 x 30) x 259 / 256
         {"HeavyAttackGrowsTheDangerByThirtyAStep", "5rk1/5p2/8/6NQ/8/3B4/5PPP/R5K1 w - - 0 1", EvalKing, Black, 311 + 64 - 856, 77},
