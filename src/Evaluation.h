@@ -2,81 +2,86 @@
 // activity, king safety, threats, passed pawns and the pawn race.
 #pragma once
 
-#include <array>
+#include <cstddef>
 #include <cstdint>
 
-#include "Parametres.h"
+#include "EvalTerms.h"
 
-// A middlegame/endgame pair.
-struct Score {
-    int32_t mg;
-    int32_t eg;
-};
+// Scratch state of one evaluation, per thread, reset by ResetEvalState at every call.
+extern thread_local constinit Score PieceMobility[2];         // unweighted, by side
+extern thread_local constinit int32_t KingAttackersCount[2];  // by attacking side
+extern thread_local constinit int32_t KingAttackersWeight[2];
+extern thread_local constinit int32_t KingAdjacentAttacks[2];
+extern thread_local constinit int32_t ScaleFactor[2];         // 64ths, used when that side is ahead
+extern thread_local constinit Bitboard AttackedBy[2][7];      // [0] all, then by piece type 1..6
+extern thread_local constinit Bitboard KingZone[2];           // zone of the enemy king, by attacking side
+extern thread_local constinit int32_t EndgameScale;           // the scale chosen for the blend
 
-// A table by square, written in the source with rank 8 on top as a board is printed
-using SquareTable = std::array<int32_t, 64>;
-constexpr SquareTable FromPrinted(const SquareTable& printed) {
-    SquareTable bySquare{};
-    for (int s = 0; s < 64; ++s)
-        bySquare[s] = printed[s ^ 56];
-    return bySquare;
-}
-
-// Endgame value of a king by square (the same for both colours); the
-// recognisers read it too
-extern const SquareTable KingEg;
-
-// Group weights in 256ths, by group
-enum WeightGroup : int { MobilityWeight = 1, PawnWeight, PassedWeight, SpaceWeight, OwnKingWeight, TheirKingWeight };
-inline constexpr Score Weights[7] = {{0, 0}, {252, 344}, {233, 201}, {216, 266}, {46, 0}, {247, 0}, {259, 0}};
-
-// value x weight / 256, truncated toward zero
-constexpr int32_t ApplyWeight(int32_t value, int32_t weight) { return value * weight / 256; }
-
-// Scratch state of one evaluation, reset by ResetEvalState at every call.
-extern constinit thread_local int32_t ScoreMg;                  // White-relative once the driver is done
-extern constinit thread_local int32_t ScoreEg;
-extern constinit thread_local int32_t MobilityMg;
-extern constinit thread_local int32_t MobilityEg;
-extern constinit thread_local Bitboard PassedPawns;             // both sides; only the front pawn of a file
-extern constinit thread_local int32_t KingAttackersCount[2];    // by attacking side
-extern constinit thread_local int32_t KingAttackersWeight[2];
-extern constinit thread_local int32_t KingAdjacentAttacks[2];
-extern constinit thread_local int32_t ScaleFactor[2];           // 64ths, used when that side is ahead
-extern constinit thread_local Bitboard AttackedBy[2][7];        // [0] all, then by piece type 1..6
-extern constinit thread_local Bitboard KingZone[2];             // zone of the enemy king, by attacking side
-extern constinit thread_local Bitboard MobilityArea;            // for the side whose pieces are being scored
-extern constinit thread_local int32_t EndgameScale;             // the scale chosen for the blend
-
-// Danger to the king of a side by danger index; built once per search
-extern constinit thread_local int32_t KingDanger[2][101];
+// Danger to the king of a side by danger index; built once per search by the searching thread
+extern thread_local constinit int32_t KingDanger[2][101];
 
 // Value of the current position for the side to move
 int32_t Evaluate();
 
-// Builds the king-danger rows for a search whose root side is rootSide
+// The sums after each step of the driver, as the "eval" command prints them
+enum TraceStage : int {
+    StagePawns, StagePieces, StageKing, StageThreats, StagePassed, StageRace,
+    StageSpace, StageMobility, StageImbalance, StageTempo, StageCount
+};
+
+struct EvalTrace {
+    Score sums[StageCount];   // White-relative
+    Score mobility;           // White's minus Black's, unweighted
+    int32_t phase;
+    int32_t scale;
+    int32_t blended;          // White-relative, rounded, before the recognisers
+    int32_t final;            // White-relative
+};
+
+// Evaluate, recording each step
+int32_t EvaluateTraced(EvalTrace& trace);
+
+// Builds the king-danger rows for a search whose root side is rootSide, and
+// empties this thread's caches after a new game
 void InitKingDangerTable(int rootSide);
+
+// A new game: every thread empties its evaluation caches before its next search or "eval"
+void ClearEvalCaches();
+
+// Empties this thread's evaluation caches now
+void ClearThreadEvalCaches();
 
 // 128 with (nearly) all pieces on .. 0 with 3998 or less piece material left
 int32_t GamePhase();
 
 void ResetEvalState();
 
-// Knights, bishops, rooks and queens of side, then AttackedBy[side][0]
-void EvalPieces(int side);
-
-// King square, shelter and danger of side us, with sign
-void EvalKing(int us);
+// The terms of one side, good for that side. EvalPieces also fills
+// AttackedBy[side] and PieceMobility[side], which the later terms read.
+Score EvalPieces(int side);
+Score EvalKing(int us);
+Score EvalThreats(int us);
+Score EvalPassedPawns(int us);
 
 // Pawns in front of a king on its first four ranks
 int32_t PawnShelter(int us, int kingSquare);
 
-void EvalThreats(int us);
-void EvalPassedPawns(int us);
-void EvalPawnRace();
+// White-relative: the side whose passed pawn promotes clearly first against a bare king
+Score EvalPawnRace();
 
 // Space advantage of side s: safe central squares, counted twice behind its pawns
 int32_t Space(int s);
+
+// The number of pawns, knights, bishops, rooks and queens of both sides, six
+// bits each (no count reaches 64), with a top bit that no empty slot has:
+// the key of the material cache
+uint64_t MaterialKey();
+
+// The slot of a material key in the cache; many keys share one
+size_t MaterialCacheSlot(uint64_t key);
+
+// Material imbalance of side us (good for us), in 16ths of the value added to both sums
+int32_t Imbalance(int us);
 
 // The "eval" console command: a breakdown of the current position and its value
 void RunEvalCommand();

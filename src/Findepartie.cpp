@@ -4,7 +4,7 @@
 #include <cstdlib>
 
 #include "Bitboard.h"
-#include "Evaluation.h"
+#include "EvalTerms.h"
 #include "Init.h"
 
 namespace {
@@ -46,14 +46,49 @@ int ClassOfSignature(int signature) {
     }
 }
 
-// Evaluator code and correction for a pair of classes. Upper case: White
-// holds the extra material; lower case: Black does.
+// What to do with a pair of classes, by the letter the table cell holds.
+// Upper case: White holds the extra material; lower case: Black does.
+enum RecogniserCode : char {
+    NoEvaluator = 'N',
+    NoEvaluatorQueenAgainstPawn = 'D',
+    NoEvaluatorPawnAgainstQueen = 'd',
+    DeadDraw = '!',
+    DrawnByMaterial = 'R',
+    KingsAndWhiteEdge = 'X',          // the king tables, plus a small edge for White
+    KingsAndWhiteLargerEdge = 'Y',
+    KingsAndBlackEdge = 'x',
+    KingsAndBlackLargerEdge = 'y',
+    WhiteBishopKnightMate = 'K',
+    BlackBishopKnightMate = 'k',
+    WhiteQueenAgainstRook = 'Q',
+    BlackQueenAgainstRook = 'q',
+    WhiteRookAgainstKing = 'A',
+    BlackRookAgainstKing = 'a',
+    WhiteRookPawnAgainstRook = 'T',
+    BlackRookPawnAgainstRook = 't',
+    WhiteKnightRookPawn = 'C',
+    BlackKnightRookPawn = 'c',
+    WhiteWrongBishopPawn = 'L',
+    BlackWrongBishopPawn = 'l',
+    WhiteKingPawnKing = 'P',
+    BlackKingPawnKing = 'p',
+};
+
+// Letters in the table so that it reads as the class chart is printed
 struct Recogniser {
     char code;
     int16_t correction;
 };
 
-constexpr Recogniser Unused = {'N', 0};
+constexpr Recogniser Unused = {NoEvaluator, 0};
+
+// Margins of the king-table verdicts, and the material the mating values start from
+constexpr int32_t SmallEdge = 25;
+constexpr int32_t LargerEdge = 50;
+constexpr int32_t QueenAgainstRookBase = 1251;
+constexpr int32_t RookAgainstKingBase = 1278;
+constexpr int32_t BishopKnightMateBase = 780;
+constexpr int32_t PawnPromotes = 800;   // king and pawn against king, won
 
 // Rows White's class, columns Black's class; class 13 never occurs
 constexpr Recogniser ClassTable[16][16] = {
@@ -122,7 +157,7 @@ int32_t BishopKnightMate(int strong) {
     const int weakKing = Position.kingSquare[strong ^ 1];
     const int bishop = LowestSquare(Position.pieces[strong][Bishop]);
     const SquareTable& corner = OnLightSquare(bishop) ? BnCornerLight : BnCornerDark;
-    return 780 - 8 * Distance[Position.kingSquare[White]][Position.kingSquare[Black]] - corner[weakKing];
+    return BishopKnightMateBase - 8 * Distance[Position.kingSquare[White]][Position.kingSquare[Black]] - corner[weakKing];
 }
 
 // Mating value against a lone king or a rook, driven to the edge
@@ -201,14 +236,14 @@ int32_t KingPawnKing(int attacker, int stm) {
     const int promotion = attacker == White ? 56 + file : file;
     const int pawnRank = RankOf(RelativeSquare(attacker, pawn));
     const int kingRank = RankOf(RelativeSquare(attacker, attackerKing));
-    const int32_t win = attacker == White ? 800 + 8 * RankOf(pawn) : -(800 + 8 * (9 - RankOf(pawn)));
+    const int32_t win = attacker == White ? PawnPromotes + 8 * RankOf(pawn) : -(PawnPromotes + 8 * (9 - RankOf(pawn)));
 
     // The defending king is outside the pawn's square
     int steps = PromotionSteps[attacker][RankOf(pawn)];
     if (FileOf(attackerKing) == file && kingRank > pawnRank)
         ++steps;
     if (Distance[defenderKing][promotion] > steps)
-        return attacker == White ? 800 : -800;
+        return attacker == White ? PawnPromotes : -PawnPromotes;
 
     if (kingRank < pawnRank)
         return 0;
@@ -253,29 +288,32 @@ int32_t EvalEndgame(int32_t v, int sideToMove) {
     v += cell.correction;
 
     const int32_t kingTerms = KingEg[Position.kingSquare[White]] - KingEg[Position.kingSquare[Black]];
-    switch (cell.code) {
-    case '!':
-    case 'R':
+    switch (RecogniserCode(cell.code)) {
+    case DeadDraw:
+    case DrawnByMaterial:
         return 0;
-    case 'X': return kingTerms + 25;
-    case 'Y': return kingTerms + 50;
-    case 'x': return kingTerms - 25;
-    case 'y': return kingTerms - 50;
-    case 'K': return BishopKnightMate(White);
-    case 'k': return -BishopKnightMate(Black);
-    case 'Q': return DriveToEdge(Black, 1251);
-    case 'q': return -DriveToEdge(White, 1251);
-    case 'A': return DriveToEdge(Black, 1278);
-    case 'a': return -DriveToEdge(White, 1278);
-    case 'T': return RookPawnAgainstRook(White, v);
-    case 't': return RookPawnAgainstRook(Black, v);
-    case 'C': return KnightRookPawn(White, v);
-    case 'c': return KnightRookPawn(Black, v);
-    case 'L': return WhiteWrongBishop(sideToMove, v);
-    case 'l': return BlackWrongBishop(sideToMove, v);
-    case 'P': return KingPawnKing(White, sideToMove);
-    case 'p': return KingPawnKing(Black, sideToMove);
-    default:  // N, D, d: no evaluator
-        return v;
+    case KingsAndWhiteEdge: return kingTerms + SmallEdge;
+    case KingsAndWhiteLargerEdge: return kingTerms + LargerEdge;
+    case KingsAndBlackEdge: return kingTerms - SmallEdge;
+    case KingsAndBlackLargerEdge: return kingTerms - LargerEdge;
+    case WhiteBishopKnightMate: return BishopKnightMate(White);
+    case BlackBishopKnightMate: return -BishopKnightMate(Black);
+    case WhiteQueenAgainstRook: return DriveToEdge(Black, QueenAgainstRookBase);
+    case BlackQueenAgainstRook: return -DriveToEdge(White, QueenAgainstRookBase);
+    case WhiteRookAgainstKing: return DriveToEdge(Black, RookAgainstKingBase);
+    case BlackRookAgainstKing: return -DriveToEdge(White, RookAgainstKingBase);
+    case WhiteRookPawnAgainstRook: return RookPawnAgainstRook(White, v);
+    case BlackRookPawnAgainstRook: return RookPawnAgainstRook(Black, v);
+    case WhiteKnightRookPawn: return KnightRookPawn(White, v);
+    case BlackKnightRookPawn: return KnightRookPawn(Black, v);
+    case WhiteWrongBishopPawn: return WhiteWrongBishop(sideToMove, v);
+    case BlackWrongBishopPawn: return BlackWrongBishop(sideToMove, v);
+    case WhiteKingPawnKing: return KingPawnKing(White, sideToMove);
+    case BlackKingPawnKing: return KingPawnKing(Black, sideToMove);
+    case NoEvaluator:
+    case NoEvaluatorQueenAgainstPawn:
+    case NoEvaluatorPawnAgainstQueen:
+        break;
     }
+    return v;
 }

@@ -7,8 +7,8 @@
 HashCell* HashTable = nullptr;
 uint32_t HashSize = 0;
 std::atomic<uint32_t> HashUsed{0};
-constinit thread_local Move HashMove = 0;
-constinit thread_local int32_t RootPly = 0;
+thread_local constinit Move HashMove = 0;
+thread_local constinit int32_t RootPly = 0;
 
 namespace {
 

@@ -1,5 +1,5 @@
 #include "Parametres.h"
 
-constinit thread_local PositionRecord Position{};
+thread_local constinit PositionRecord Position{};
 ZobristSet Zobrist1;
 ZobristSet Zobrist2;

@@ -54,7 +54,7 @@ struct PositionRecord {
 };
 
 // Each searching thread plays on a position of its own
-extern constinit thread_local PositionRecord Position;
+extern thread_local constinit PositionRecord Position;
 
 inline StateRecord& CurrentState() { return Position.states[Position.stateIndex]; }
 

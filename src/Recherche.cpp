@@ -17,27 +17,27 @@
 #include "Util.h"
 #include "main.h"
 
-constinit thread_local std::atomic<uint64_t> NodeCount{0};
-constinit thread_local std::atomic<uint64_t> QuiescenceNodeCount{0};
-constinit thread_local int32_t PollCounter = 0;
-constinit thread_local Move KillerMoves[MaxSearchPlies + 1][2]{};
-constinit thread_local int32_t HistoryTable[15][64]{};
+thread_local constinit std::atomic<uint64_t> NodeCount{0};
+thread_local constinit std::atomic<uint64_t> QuiescenceNodeCount{0};
+thread_local constinit int32_t PollCounter = 0;
+thread_local constinit Move KillerMoves[MaxSearchPlies + 1][2]{};
+thread_local constinit int32_t HistoryTable[15][64]{};
 
-constinit thread_local int32_t IterationDepth = 0;
-constinit thread_local int32_t LastCompletedDepth = 0;
-constinit thread_local Move PrincipalVariation[MaxSearchPlies + 1]{};
-constinit thread_local int32_t PrincipalVariationLength = 0;
-constinit thread_local Move BestLine[MaxSearchPlies + 1]{};
-constinit thread_local uint64_t RootNodes[MaxMoves + 1]{};
-constinit thread_local Move RootBestMove = 0;
-constinit thread_local int32_t RootBestScore = 0;
-constinit thread_local bool NewBestFound = false;
-constinit thread_local int32_t RootMoveCount = 0;
-constinit thread_local bool RootResearch = false;
-constinit thread_local bool FirstRootMoveDone = false;
+thread_local constinit int32_t IterationDepth = 0;
+thread_local constinit int32_t LastCompletedDepth = 0;
+thread_local constinit Move PrincipalVariation[MaxSearchPlies + 1]{};
+thread_local constinit int32_t PrincipalVariationLength = 0;
+thread_local constinit Move BestLine[MaxSearchPlies + 1]{};
+thread_local constinit uint64_t RootNodes[MaxMoves + 1]{};
+thread_local constinit Move RootBestMove = 0;
+thread_local constinit int32_t RootBestScore = 0;
+thread_local constinit bool NewBestFound = false;
+thread_local constinit int32_t RootMoveCount = 0;
+thread_local constinit bool RootResearch = false;
+thread_local constinit bool FirstRootMoveDone = false;
 std::atomic<uint64_t> LastElapsed{0};
-constinit thread_local bool SearchOutput = true;
-constinit thread_local bool OwnsClock = true;
+thread_local constinit bool SearchOutput = true;
+thread_local constinit bool OwnsClock = true;
 
 namespace {
 
@@ -50,7 +50,7 @@ constexpr uint64_t ProgressQuietMs = 1000;  // progress lines wait until the sea
 constexpr int ClockPollInterval = 5000;     // nodes between two readings of the clock, less one
 
 // Gains of one exchange sequence; a square sees at most 32 captures
-constinit thread_local int32_t SwapList[64]{};
+thread_local constinit int32_t SwapList[64]{};
 
 void Say(const std::string& line) {
     if (SearchOutput)
@@ -896,11 +896,11 @@ struct ShownResult {
     int depth;
     int score;
 };
-constinit thread_local ShownResult LastShownBest{};
+thread_local constinit ShownResult LastShownBest{};
 
 // The iteration and score that BestLine comes from
-constinit thread_local int AnswerDepth = 0;
-constinit thread_local int AnswerScore = 0;
+thread_local constinit int AnswerDepth = 0;
+thread_local constinit int AnswerScore = 0;
 
 void ShowResult(int depth, int multipv, int score, const std::string& statistics, const Move* line, int length) {
     Say(ResultLine(depth, multipv, score, statistics, line, length));

@@ -17,32 +17,32 @@ constexpr int WindowBound = 32000;
 
 // Counters and tables of the running search. The node counters are atomic so
 // that the main search thread can add up every thread's nodes.
-extern constinit thread_local std::atomic<uint64_t> NodeCount;             // moves taken in full-width nodes
-extern constinit thread_local std::atomic<uint64_t> QuiescenceNodeCount;   // moves taken in quiescence nodes
-extern constinit thread_local int32_t PollCounter;            // nodes since the clock was last read
-extern constinit thread_local Move KillerMoves[MaxSearchPlies + 1][2];   // [ply][0 newer, 1 older]
-extern constinit thread_local int32_t HistoryTable[15][64];   // [piece type OR side x 8][to-square]
+extern thread_local constinit std::atomic<uint64_t> NodeCount;             // moves taken in full-width nodes
+extern thread_local constinit std::atomic<uint64_t> QuiescenceNodeCount;   // moves taken in quiescence nodes
+extern thread_local constinit int32_t PollCounter;            // nodes since the clock was last read
+extern thread_local constinit Move KillerMoves[MaxSearchPlies + 1][2];   // [ply][0 newer, 1 older]
+extern thread_local constinit int32_t HistoryTable[15][64];   // [piece type OR side x 8][to-square]
 
 // Root and iteration state
-extern constinit thread_local int32_t IterationDepth;
-extern constinit thread_local int32_t LastCompletedDepth;
-extern constinit thread_local Move PrincipalVariation[MaxSearchPlies + 1];  // [1..128], from the latest new best root move
-extern constinit thread_local int32_t PrincipalVariationLength;
-extern constinit thread_local Move BestLine[MaxSearchPlies + 1];            // [0] the move to play, [1] the expected reply
-extern constinit thread_local uint64_t RootNodes[MaxMoves + 1];   // nodes spent below the move picked from each root slot
-extern constinit thread_local Move RootBestMove;
-extern constinit thread_local int32_t RootBestScore;
-extern constinit thread_local bool NewBestFound;
-extern constinit thread_local int32_t RootMoveCount;
-extern constinit thread_local bool RootResearch;
-extern constinit thread_local bool FirstRootMoveDone;
+extern thread_local constinit int32_t IterationDepth;
+extern thread_local constinit int32_t LastCompletedDepth;
+extern thread_local constinit Move PrincipalVariation[MaxSearchPlies + 1];  // [1..128], from the latest new best root move
+extern thread_local constinit int32_t PrincipalVariationLength;
+extern thread_local constinit Move BestLine[MaxSearchPlies + 1];            // [0] the move to play, [1] the expected reply
+extern thread_local constinit uint64_t RootNodes[MaxMoves + 1];   // nodes spent below the move picked from each root slot
+extern thread_local constinit Move RootBestMove;
+extern thread_local constinit int32_t RootBestScore;
+extern thread_local constinit bool NewBestFound;
+extern thread_local constinit int32_t RootMoveCount;
+extern thread_local constinit bool RootResearch;
+extern thread_local constinit bool FirstRootMoveDone;
 // Elapsed time at the last measurement; kept from one search to the next
 extern std::atomic<uint64_t> LastElapsed;
 
 // When false this thread writes no "info" lines (bench, helper threads)
-extern constinit thread_local bool SearchOutput;
+extern thread_local constinit bool SearchOutput;
 // True on the thread that owns the clock: helper threads never stop a search
-extern constinit thread_local bool OwnsClock;
+extern thread_local constinit bool OwnsClock;
 
 // Nodes of every thread of the running search; this thread's own
 uint64_t SearchedNodes();

@@ -370,6 +370,7 @@ void HandleNewGame() {
     HaltSearch();
     GameSearchCount = 0;
     ClearHash();
+    ClearEvalCaches();
 }
 
 // "bench" or "bench N"; a malformed or non-positive depth writes nothing

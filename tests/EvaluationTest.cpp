@@ -4,9 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <fstream>
 #include <random>
 #include <sstream>
 #include <string>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "Evaluation.h"
@@ -15,6 +18,7 @@
 #include "Init.h"
 #include "Makemove.h"
 #include "Pawns.h"
+#include "Parametres.h"
 
 namespace {
 
@@ -129,23 +133,25 @@ struct Snapshot { int32_t white, mg, eg, scale, phase, whiteClass, blackClass; }
 Snapshot Take(const std::string& fen) {
     if (!LoadFen(fen))
         return {};
-    const int32_t white = WhiteValue();
-    return {white, ScoreMg, ScoreEg, EndgameScale, GamePhase(), MaterialClass(White), MaterialClass(Black)};
+    InitKingDangerTable(Position.sideToMove);
+    EvalTrace trace{};
+    const int32_t v = EvaluateTraced(trace);
+    const int32_t white = Position.sideToMove == White ? v : -v;
+    const Score sums = trace.sums[StageTempo];
+    return {white, sums.mg, sums.eg, EndgameScale, GamePhase(), MaterialClass(White), MaterialClass(Black)};
 }
 
-// Evaluates the whole position for the attack sets, then runs one term alone on zeroed sums
-Score TermAlone(const char* fen, void (*term)(int), int side) {
+// Evaluates the whole position for the attack sets, then runs one term of one side alone
+Score TermAlone(const char* fen, Score (*term)(int), int side) {
     if (!LoadFen(fen))
         return {0, 0};
     WhiteValue();
-    ScoreMg = ScoreEg = MobilityMg = MobilityEg = 0;
-    MobilityArea = ~(Position.pieces[side][AllPieces] | AttackedBy[side ^ 1][Pawn]);
-    term(side);
-    return {ScoreMg, ScoreEg};
+    return term(side);
 }
 
-void Race(int) { EvalPawnRace(); }
-void Shelter(int side) { ScoreMg += PawnShelter(side, Position.kingSquare[side]); }
+Score Race(int) { return EvalPawnRace(); }
+Score Shelter(int side) { return {PawnShelter(side, Position.kingSquare[side]), 0}; }
+Score ImbalanceOf(int side) { return {Imbalance(side), 0}; }
 
 }  // namespace
 
@@ -176,35 +182,47 @@ TEST(EvaluationSymmetry, MirrorNegatesTheValueAndOnlyRecognisersLeaveMultiplesOf
 }
 
 TEST(EvaluationValues, PinnedWithEitherSideAsTheRoot) {
-    const struct { const char* fen; int32_t whiteRoot, blackRoot; } cases[] = {   // for the side to move
-        // Symmetric: the tempo alone
-        {"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR b KQkq - 0 1", 24, 24},
-        {"r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1", 256, 248},
-        {"2r2rk1/1bqnbppp/p2ppn2/1p6/3NP3/1BN1BP2/PPPQ2PP/2KR3R w - - 0 14", -40, -40},
-        // Queen, knight and bishop bear down on the castled king: the root side weighs the danger
-        {"r1b2rk1/ppp2ppp/2n5/3q2N1/3P4/3B4/PP3PPP/R2Q1RK1 b - - 0 1", -56, -48},
-        // No danger without the attacker's queen, nor with a single attacker
-        {"r1b2rk1/ppp2ppp/2n5/3q2N1/3P4/3B4/PP3PPP/R4RK1 b - - 0 1", 2600, 2600},
-        {"r1b2rk1/ppp2ppp/2n5/3q4/3P4/8/PP3PPP/R2Q1RK1 b - - 0 1", 1872, 1872},
-        {"8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1", -104, -104},
-        {"8/8/2k5/5pp1/8/1PK5/P7/8 w - - 0 50", -224, -224},
+    std::ifstream file(std::string(VARNOK_TEST_DATA) + "/eval_values.txt");
+    ASSERT_TRUE(file.is_open());
+    int cases = 0;
+    for (std::string line; std::getline(file, line);) {
+        if (line.empty() || line[0] == '#')
+            continue;
+        const size_t first = line.find(';'), second = line.find(';', first + 1);
+        const std::string fen = line.substr(0, first);
+        ASSERT_TRUE(LoadFen(fen));
+        InitKingDangerTable(White);
+        EXPECT_EQ(Evaluate(), std::stoi(line.substr(first + 1, second - first - 1))) << fen;
+        InitKingDangerTable(Black);
+        EXPECT_EQ(Evaluate(), std::stoi(line.substr(second + 1))) << fen;
+        ++cases;
+    }
+    EXPECT_GT(cases, 10);
+}
+
+TEST(EvaluationDriver, StepsAddWhatTheirRulesGive) {
+    const struct { const char* rule; const char* fen; TraceStage stage; int32_t mg, eg; } cases[] = {   // White-relative
+        {"TempoForWhite", "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1", StageTempo, 24, 11},
+        {"TempoForBlack", "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR b KQkq - 0 1", StageTempo, -24, -11},
+        // After e4: White's 8 safe squares, e2 and e3 twice behind the pawn; Black's 6 without d5 and f5.
+        // Times 8 minors squared, x 46 / 256
+        {"SpaceWeighedByTheSquareOfTheMinors", "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq - 0 1", StageSpace, 46, 0},
+        // A queen, two rooks and a knight each (11756) is the least material with space, here 3 x 2 x 2 x 46 / 256
+        {"SpaceFromAQueenTwoRooksAndAKnightEach", "r2qk1nr/pppppppp/8/8/4P3/8/PPPP1PPP/R2QK1NR b KQkq - 0 1", StageSpace, 2, 0},
+        {"NoSpaceWithAKnightLess", "r2qk1nr/pppppppp/8/8/4P3/8/PPPP1PPP/R2QK2R b KQkq - 0 1", StageSpace, 0, 0},
+        // Rook a1 reaches 10 squares, 27 / 111, rook h1 9, 26 / 106: x 252 / 256 and x 344 / 256
+        {"MobilityWeighedAsAWhole", "4k3/8/8/8/8/8/8/R3K2R w - - 0 1", StageMobility, 52, 291},
+        // The bishop pair 1286 in sixteenths
+        {"ImbalanceInSixteenths", "4k3/8/8/8/8/8/8/2B1KB2 w - - 0 1", StageImbalance, 80, 80},
     };
     for (const auto& c : cases) {
         ASSERT_TRUE(LoadFen(c.fen));
-        InitKingDangerTable(White);
-        EXPECT_EQ(Evaluate(), c.whiteRoot) << c.fen;
-        InitKingDangerTable(Black);
-        EXPECT_EQ(Evaluate(), c.blackRoot) << c.fen;
-    }
-}
-
-TEST(EvaluationDriver, GamePhaseRunsFromAllPiecesToNone) {
-    const int32_t cases[][2] = {{0, 0}, {3999, 0}, {4089, 1}, {10000, 66}, {15580, 127}, {15581, 128}, {16734, 128}};
-    ASSERT_TRUE(LoadFen("4k3/8/8/8/8/8/8/4K3 w - - 0 1"));
-    for (const auto& [material, phase] : cases) {
-        Position.material[White] = material / 2;
-        Position.material[Black] = material - material / 2;
-        EXPECT_EQ(GamePhase(), phase) << material;
+        InitKingDangerTable(Position.sideToMove);
+        EvalTrace trace{};
+        EvaluateTraced(trace);
+        const Score added = trace.sums[c.stage] - trace.sums[c.stage - 1];
+        EXPECT_EQ(added.mg, c.mg) << c.rule;
+        EXPECT_EQ(added.eg, c.eg) << c.rule;
     }
 }
 
@@ -231,7 +249,7 @@ TEST(EvaluationDriver, ScaleFactorsOfPawnlessSidesAndOppositeBishops) {
 }
 
 TEST(EvaluationTerms, AddWhatTheirRulesGive) {
-    const struct { const char* rule; const char* fen; void (*term)(int); int side; int32_t mg, eg; } cases[] = {
+    const struct { const char* rule; const char* fen; Score (*term)(int); int side; int32_t mg, eg; } cases[] = {
         // Knight d5: table 872 / 864, outpost 35 x 2 + 17 when a pawn guards it and no enemy minor can trade for it
         {"GuardedKnightOutpost", "4k3/8/8/3N4/4P3/8/8/4K3 w - - 0 1", EvalPieces, White, 872 + 87, 864 + 87},
         {"UnguardedOutpostGetsThePlainValue", "4k3/8/8/3N4/8/8/8/4K3 w - - 0 1", EvalPieces, White, 872 + 35, 864 + 35},
@@ -255,6 +273,18 @@ TEST(EvaluationTerms, AddWhatTheirRulesGive) {
         {"KnightAndBishopOnOneRookScoreTwice", "4k3/8/8/1r6/8/2N5/8/4KB2 w - - 0 1", EvalThreats, White, 82, 200},
         {"PieceGuardedByAPawnIsNoTarget", "4k3/8/p7/1r6/8/2N5/8/4K3 w - - 0 1", EvalThreats, White, 0, 0},
         {"KingIsNeverAVictim", "8/8/8/4k3/8/3N4/8/4K3 b - - 0 1", EvalThreats, White, 0, 0},
+        {"KnightOnAPawn", "4k3/8/8/8/1p6/8/2N5/4K3 w - - 0 1", EvalThreats, White, 7, 39},
+        {"KnightOnABishop", "4k3/8/8/8/1b6/8/2N5/4K3 w - - 0 1", EvalThreats, White, 24, 49},
+        {"BishopOnAKnight", "4k3/8/n7/8/8/8/8/4KB2 w - - 0 1", EvalThreats, White, 24, 49},
+        {"BishopOnARook", "4k3/8/r7/8/8/8/8/4KB2 w - - 0 1", EvalThreats, White, 41, 100},
+        {"BishopOnAPawn", "4k3/8/p7/8/8/8/8/4KB2 w - - 0 1", EvalThreats, White, 7, 39},
+        {"RookOnAPawn", "4k3/8/8/8/p7/8/8/R3K3 w - - 0 1", EvalThreats, White, -1, 29},
+        {"RookOnAKnight", "4k3/8/8/8/n7/8/8/R3K3 w - - 0 1", EvalThreats, White, 15, 49},
+        {"RookOnABishop", "4k3/8/8/8/b7/8/8/R3K3 w - - 0 1", EvalThreats, White, 15, 49},
+        {"RookOnAQueen", "4k3/8/8/8/q7/8/8/R3K3 w - - 0 1", EvalThreats, White, 24, 49},
+        {"QueenOnAPawn", "4k3/8/8/8/p7/8/8/Q3K3 w - - 0 1", EvalThreats, White, 15, 39},
+        {"QueenOnARook", "4k3/8/8/8/r7/8/8/Q3K3 w - - 0 1", EvalThreats, White, 15, 39},
+        {"KnightOnAQueen", "4k3/8/8/8/1q6/8/2N5/4K3 w - - 0 1", EvalThreats, White, 41, 100},
         // A passed e-pawn with the kings on h1 and a8: from rank 4 the kings and the free path count too
         {"PassedOnRank2", "k7/8/8/8/8/8/4P3/7K w - - 0 1", EvalPassedPawns, White, 0, 10},
         {"PassedOnRank3", "k7/8/8/8/8/4P3/8/7K w - - 0 1", EvalPassedPawns, White, 0, 20},
@@ -283,6 +313,37 @@ TEST(EvaluationTerms, AddWhatTheirRulesGive) {
         {"PawnOutsideTheKingsBandIsNoShelter", "4k3/8/8/8/8/1P6/P1P5/K7 w - - 0 1", Shelter, White, 96, 0},
         // King e5 behind d6 e6 f6: its table value 94 alone
         {"KingOnItsFifthRankHasNoShelter", "4k3/8/3PPP2/4K3/8/8/8/8 w - - 0 1", EvalKing, White, 94, 251},
+        // Black king g8: table 311 / 77, shelter f7 g7 64 + 64, then less KingDanger[index]. Queen h5 and
+        // bishop d3 hit h7: undefended f7 h7 and 4 attacks next to the king 3 x 6, attackers 2 x 5 / 2,
+        // less the shelter 128 / 32, the supported queen contact 6 x 2 with the move: index 38
+        {"QueenContactCheckOnH7SupportedByTheBishop", "6k1/5pp1/8/7Q/8/3B4/5PPP/R5K1 w - - 0 1", EvalKing, Black, 439 - 583, 77},
+        // Index 32, and Black to move is the root: the table of the engine's own king
+        {"ContactCheckCountsOnceWithoutTheMove", "6k1/5pp1/8/7Q/8/3B4/5PPP/R5K1 b - - 0 1", EvalKing, Black, 439 - 394, 77},
+        {"NoDangerWithoutARookBesideTheQueen", "6k1/5pp1/8/7Q/8/3B4/5PPP/6K1 w - - 0 1", EvalKing, Black, 439, 77},
+        // Rook f1 and bishop a3: undefended f7 f8 and 3 attacks 3 x 5, attackers 2 x 5 / 2, less 4; rook
+        // contact on f8 4 x 2, safe queen checks d8 d5 b3 3 x 3: index 33
+        {"RookContactCheckAndChecksFromADistance", "6k1/6pp/8/8/8/B7/6PP/3Q1RK1 w - - 0 1", EvalKing, Black, 439 - 440, 77},
+        // The knight d5 checks from e7 and adds to the attackers, but shuts the queen's d5 and b3: index 30
+        {"KnightCheckFromASafeSquare", "6k1/6pp/8/3N4/8/B7/6PP/3Q1RK1 w - - 0 1", EvalKing, Black, 439 - 364, 77},
+        // The bishop g4 checks from e6: index 34
+        {"BishopCheckFromASafeSquare", "6k1/6pp/8/8/6B1/B7/6PP/3Q1RK1 w - - 0 1", EvalKing, Black, 439 - 467, 77},
+        // Five attackers (the pawn g6 hits two squares next to the king) of weight 12 would add 30: 25 at
+        // most, index 56, shelter 64
+        {"AttackersAddTwentyFiveAtMost", "5rk1/4Rp2/6P1/6NQ/8/3B4/5PPP/6K1 w - - 0 1", EvalKing, Black, 311 + 64 - 1130, 77},
+        // Queen h5, knight g5, bishop d3 and rook a1 against the king with one pawn and a rook: index 47, where
+        // the table has grown by 30 a step from 577 at index 38: 311 + 64 - (577 + 9 x 30) x 259 / 256
+        {"HeavyAttackGrowsTheDangerByThirtyAStep", "5rk1/5p2/8/6NQ/8/3B4/5PPP/R5K1 w - - 0 1", EvalKing, Black, 311 + 64 - 856, 77},
+        // Without the rook f8 the index passes 61: the table's cap 1280 x 259 / 256
+        {"OverwhelmingAttackMeetsTheCap", "6k1/5p2/8/6NQ/8/3B4/5PPP/R5K1 w - - 0 1", EvalKing, Black, 311 + 64 - 1295, 77},
+        // Bishop pair 1617 + 7, two bishops 2 x (-190 + 7 + 2 x 7)
+        {"BishopPair", "4k3/8/8/8/8/8/8/2B1KB2 w - - 0 1", ImbalanceOf, White, 1286, 0},
+        // Two rooks 2 x (105 + 2 x 56), less 554 for the second
+        {"SecondRookIsRedundant", "4k3/8/8/8/8/8/8/R3K2R w - - 0 1", ImbalanceOf, White, -120, 0},
+        // Rook 105 + 56, queen 26 - 3 - 25, less 320 for the queen beside a rook
+        {"QueenBesideARookIsRedundant", "4k3/8/8/8/8/8/8/R2QK3 w - - 0 1", ImbalanceOf, White, -161, 0},
+        // Knight -1172 - 4 + 3 x 62 against three pawns; the pawns 3 x (-162 + 3 x 2)
+        {"KnightAgainstPawns", "4k3/ppp5/8/8/8/8/8/1N2K3 w - - 0 1", ImbalanceOf, White, -990, 0},
+        {"PawnsAgainstAKnight", "4k3/ppp5/8/8/8/8/8/1N2K3 w - - 0 1", ImbalanceOf, Black, -468, 0},
     };
     for (const auto& c : cases) {
         const Score added = TermAlone(c.fen, c.term, c.side);
@@ -299,18 +360,6 @@ TEST(EvaluationTerms, OnlyTheFrontPassedPawnOfAFileCountsAndWithoutPawnsEveryFil
     Evaluate();
     EXPECT_EQ(HalfOpenFiles[White] & HalfOpenFiles[Black], 0xFF);
     EXPECT_EQ(PassedPawns, 0u);
-}
-
-TEST(KingDangerTable, GrowsQuadraticallyThenByThirtyUpToTheCap) {
-    const int32_t shape[][2] = {{0, 0}, {1, 0}, {2, 1}, {3, 3}, {4, 6}, {5, 10}, {10, 40}, {38, 577}, {39, 607},
-                                {40, 637}, {61, 1267}, {62, 1280}, {100, 1280}};   // index, value before the weight
-    for (int root = White; root <= Black; ++root) {
-        InitKingDangerTable(root);
-        for (const auto& [index, base] : shape) {
-            EXPECT_EQ(KingDanger[root][index], ApplyWeight(base, 247)) << index;
-            EXPECT_EQ(KingDanger[root ^ 1][index], ApplyWeight(base, 259)) << index;
-        }
-    }
 }
 
 TEST(EndgameRecognisers, GiveTheirValues) {
@@ -358,5 +407,190 @@ TEST(EndgameRecognisers, BishopAndKnightMateIsWorthBetween474And764) {
         ASSERT_TRUE(LoadFen(fen));
         const int32_t value = Position.pieces[White][Bishop] ? WhiteValue() : -WhiteValue();
         EXPECT_TRUE(value >= 474 && value <= 764) << fen << " gives " << value;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// The evaluation caches: a value never depends on what they hold
+
+namespace {
+
+struct Outcome {
+    int32_t value;
+    EvalTrace trace;
+    Bitboard passed;
+    uint8_t halfOpen[2];
+};
+
+Outcome EvaluateHere() {
+    InitKingDangerTable(Position.sideToMove);
+    Outcome o{};
+    o.value = EvaluateTraced(o.trace);
+    o.passed = PassedPawns;
+    o.halfOpen[White] = HalfOpenFiles[White];
+    o.halfOpen[Black] = HalfOpenFiles[Black];
+    return o;
+}
+
+bool operator==(const Outcome& a, const Outcome& b) {
+    for (int stage = 0; stage < StageCount; ++stage)
+        if (a.trace.sums[stage] != b.trace.sums[stage])
+            return false;
+    return a.value == b.value && a.trace.mobility == b.trace.mobility && a.trace.phase == b.trace.phase
+        && a.trace.scale == b.trace.scale && a.trace.blended == b.trace.blended && a.trace.final == b.trace.final
+        && a.passed == b.passed && a.halfOpen[White] == b.halfOpen[White] && a.halfOpen[Black] == b.halfOpen[Black];
+}
+
+// Every node of the tree below the current position compares the cached pawn
+// terms with the terms computed afresh
+void CompareCachedStructures(int depth, int& nodes, int& mismatches) {
+    ++nodes;
+    const Score cached = PawnStructure();
+    const Bitboard passed = PassedPawns;
+    const uint8_t halfOpen[2] = {HalfOpenFiles[White], HalfOpenFiles[Black]};
+    PassedPawns = 0;
+    const Score fresh = EvalPawns(White) - EvalPawns(Black);
+    if (cached != fresh || passed != PassedPawns || halfOpen[White] != HalfOpenFiles[White]
+        || halfOpen[Black] != HalfOpenFiles[Black])
+        ++mismatches;
+    if (depth == 0)
+        return;
+    MoveList list;
+    GenerateLegal(list);
+    for (int i = 1; i <= list.count; ++i) {
+        MakeMove(list.moves[i]);
+        CompareCachedStructures(depth - 1, nodes, mismatches);
+        UnmakeMove();
+    }
+}
+
+}  // namespace
+
+TEST(EvaluationCaches, EveryProbeOverPerftTreesEqualsTheTermsComputedAfresh) {
+    int nodes = 0, mismatches = 0;
+    ClearThreadEvalCaches();
+    for (const char* fen : {"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1",
+                            "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1",
+                            "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1",
+                            "r3k2r/Pppp1ppp/1b3nbN/nP6/BBP1P3/q4N2/Pp1P2PP/R2Q1RK1 w kq - 0 1"})
+        if (LoadFen(fen))
+            CompareCachedStructures(3, nodes, mismatches);
+    EXPECT_GT(nodes, 100000);
+    EXPECT_EQ(mismatches, 0) << "of " << nodes << " nodes";
+}
+
+TEST(EvaluationCaches, ValuesWithWarmCachesEqualValuesAfterClearing) {
+    const std::vector<std::string> positions = VariedPositions();
+    std::vector<Outcome> warm;
+    ClearThreadEvalCaches();
+    for (const std::string& fen : positions) {
+        ASSERT_TRUE(LoadFen(fen));
+        warm.push_back(EvaluateHere());
+    }
+    for (size_t i = 0; i < positions.size(); ++i) {
+        ASSERT_TRUE(LoadFen(positions[i]));
+        ClearThreadEvalCaches();
+        EXPECT_TRUE(EvaluateHere() == warm[i]) << positions[i];
+    }
+}
+
+// Kings on a1 and h8 with the pawns given
+std::string PawnsFen(Bitboard white, Bitboard black) {
+    std::string fen;
+    for (int rank = 7; rank >= 0; --rank) {
+        for (int file = 0; file < 8; ++file) {
+            const int s = 8 * rank + file;
+            fen += s == 0 ? 'K' : s == 63 ? 'k' : (white >> s) & 1 ? 'P' : (black >> s) & 1 ? 'p' : '1';
+        }
+        fen += rank ? "/" : " w - - 0 1";
+    }
+    return fen;
+}
+
+// Pawns of one side alike or both sides different: the second structure to
+// reach a slot never takes the first one's entry
+TEST(EvaluationCaches, StructuresSharingASlotAreToldApart) {
+    std::mt19937_64 random(11);
+    const Bitboard middle = 0x0000FFFFFFFF0000ULL;   // ranks 3 to 6
+    const struct { const char* rule; bool varyWhite, varyBlack; } cases[] = {
+        {"SameWhitePawns", false, true}, {"SameBlackPawns", true, false}, {"BothDifferent", true, true}};
+    for (const auto& c : cases) {
+        std::unordered_map<size_t, std::pair<Bitboard, Bitboard>> seen;
+        int pairs = 0;
+        while (pairs < 5) {
+            const Bitboard white = c.varyWhite ? random() & random() & middle : 0xFF00ULL;
+            const Bitboard black = c.varyBlack ? random() & random() & middle & ~white : 0xFF000000000000ULL;
+            const auto [slot, added] = seen.try_emplace(PawnCacheSlot(white, black), white, black);
+            if (added || slot->second == std::make_pair(white, black))
+                continue;
+            ASSERT_TRUE(LoadFen(PawnsFen(white, black)));
+            ClearThreadEvalCaches();
+            const Outcome fresh = EvaluateHere();
+            ASSERT_TRUE(LoadFen(PawnsFen(slot->second.first, slot->second.second)));
+            ClearThreadEvalCaches();
+            EvaluateHere();
+            ASSERT_TRUE(LoadFen(PawnsFen(white, black)));
+            EXPECT_TRUE(EvaluateHere() == fresh) << c.rule << ": " << WriteFen();
+            ++pairs;
+        }
+    }
+}
+
+// Men on their first two ranks, kings on e1 and e8: queen d, rooks a and h,
+// bishops c and f, knights b and g, pawns from the a-file on, by count
+std::string MaterialFen(const int (&white)[5], const int (&black)[5]) {
+    const auto back = [](const int (&n)[5], bool upper) {
+        std::string rank = "11112111";
+        const auto put = [&](int file, char man) { rank[file] = char(upper ? man : man + 'a' - 'A'); };
+        put(4, 'K');
+        if (n[4] > 0) put(3, 'Q');
+        if (n[3] > 0) put(0, 'R');
+        if (n[3] > 1) put(7, 'R');
+        if (n[2] > 0) put(2, 'B');
+        if (n[2] > 1) put(5, 'B');
+        if (n[1] > 0) put(1, 'N');
+        if (n[1] > 1) put(6, 'N');
+        return rank;
+    };
+    const auto pawns = [](int count, char man) { return std::string(count, man) + std::string(8 - count, '1'); };
+    return back(black, false) + "/" + pawns(black[0], 'p') + "/8/8/8/8/" + pawns(white[0], 'P') + "/" + back(white, true)
+         + " w - - 0 1";
+}
+
+// Material that shares a slot, with one side's men alike or both different:
+// the second never takes the first one's imbalance or scales
+TEST(EvaluationCaches, MaterialSharingASlotIsToldApart) {
+    std::mt19937 random(5);
+    constexpr int full[5] = {8, 2, 2, 2, 1};   // pawns, knights, bishops, rooks, queen
+    const auto some = [&random, &full](int (&n)[5]) {
+        for (int kind = 0; kind < 5; ++kind)
+            n[kind] = int(random() % (full[kind] + 1));
+    };
+    const struct { const char* rule; bool varyWhite, varyBlack; } cases[] = {
+        {"SameWhiteMaterial", false, true}, {"SameBlackMaterial", true, false}, {"BothDifferent", true, true}};
+    for (const auto& c : cases) {
+        std::unordered_map<size_t, std::pair<uint64_t, std::string>> seen;
+        int pairs = 0;
+        while (pairs < 5) {
+            int white[5] = {8, 2, 2, 2, 1}, black[5] = {8, 2, 2, 2, 1};
+            if (c.varyWhite)
+                some(white);
+            if (c.varyBlack)
+                some(black);
+            const std::string fen = MaterialFen(white, black);
+            ASSERT_TRUE(LoadFen(fen));
+            const uint64_t key = MaterialKey();
+            const auto [slot, added] = seen.try_emplace(MaterialCacheSlot(key), key, fen);
+            if (added || slot->second.first == key)
+                continue;
+            ClearThreadEvalCaches();
+            const Outcome fresh = EvaluateHere();
+            ASSERT_TRUE(LoadFen(slot->second.second));
+            ClearThreadEvalCaches();
+            EvaluateHere();
+            ASSERT_TRUE(LoadFen(fen));
+            EXPECT_TRUE(EvaluateHere() == fresh) << c.rule << ": " << fen << " after " << slot->second.second;
+            ++pairs;
+        }
     }
 }

@@ -7,10 +7,9 @@ once; every count is timed from sending the command to its last line, and the
 best of the repeats is kept. Varnok's "perft N" also counts depths 1 to N-1,
 which its figure pays for without counting them."""
 import os
-import shutil
-import subprocess
 import sys
-import time
+
+from bench_common import Engine, find_stockfish
 
 POSITIONS = [
     ("start position", "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1", 6, 119060324),
@@ -19,53 +18,14 @@ POSITIONS = [
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 
 
-class Engine:
-    def __init__(self, command):
-        self.proc = subprocess.Popen(command, stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True, bufsize=1)
-
-    def send(self, text):
-        self.proc.stdin.write(text + "\n")
-        self.proc.stdin.flush()
-
-    def until(self, test):
-        while True:
-            line = self.proc.stdout.readline()
-            if not line:
-                sys.exit("the engine ended unexpectedly")
-            if test(line):
-                return line
-
-    def close(self):
-        self.send("quit")
-        self.proc.wait()
-
-
-def timed(engine, position, command, last):
-    engine.send("position fen " + position)
-    engine.send("isready")
-    engine.until(lambda line: line.startswith("readyok"))
-    start = time.perf_counter()
-    engine.send(command)
-    line = engine.until(last)
-    return time.perf_counter() - start, line
-
-
 def varnok_perft(engine, fen, depth):
-    seconds, line = timed(engine, fen, "perft %d" % depth, lambda l: l.startswith("prof : %d " % depth))
+    seconds, line = engine.timed(fen, "perft %d" % depth, lambda l: l.startswith("prof : %d " % depth))
     return seconds, int(line.split()[4])
 
 
 def stockfish_perft(engine, fen, depth):
-    seconds, line = timed(engine, fen, "go perft %d" % depth, lambda l: l.startswith("Nodes searched"))
+    seconds, line = engine.timed(fen, "go perft %d" % depth, lambda l: l.startswith("Nodes searched"))
     return seconds, int(line.split()[2])
-
-
-def find_stockfish():
-    found = shutil.which("stockfish") or ("/usr/games/stockfish" if os.path.exists("/usr/games/stockfish") else None)
-    if not found:
-        subprocess.run(["apt-get", "install", "-y", "stockfish"], check=True, stdout=subprocess.DEVNULL)
-        found = shutil.which("stockfish") or "/usr/games/stockfish"
-    return found
 
 
 def main():
