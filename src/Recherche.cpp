@@ -69,14 +69,19 @@ void CountNode(std::atomic<uint64_t>& counter) {
     counter.store(counter.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
 }
 
-// The node counters of the helper threads, so that the main thread can add them up;
-// changed only while no search runs
-struct HelperCounters {
-    const std::atomic<uint64_t>* full;
-    const std::atomic<uint64_t>* quiescence;
+// The node counters of the search threads, so that any of them can add up the
+// nodes of all; changed only while no search runs
+struct ThreadCounters {
+    std::atomic<uint64_t>* full;
+    std::atomic<uint64_t>* quiescence;
 };
-HelperCounters Helpers[MaxSearchThreads];
-std::atomic<int> HelperCount{0};
+ThreadCounters SearchThreadCounters[MaxSearchThreads];
+std::atomic<int> SearchThreadCount{0};
+// This thread's place among the search threads; -1 for a thread that searches
+// alone (the console's, for bench)
+thread_local constinit int SearchThreadIndex = -1;
+// Helpers watch a node limit only once the main thread is past depth 2
+std::atomic<bool> MainPastFirstIteration{false};
 
 std::string HashFullLine() { return "info hashfull " + std::to_string(HashFullPermille()); }
 
@@ -89,16 +94,30 @@ uint64_t ThreadNodes() {
 }
 
 uint64_t SearchedNodes() {
-    uint64_t nodes = ThreadNodes();
-    const int helpers = HelperCount.load(std::memory_order_relaxed);
-    for (int i = 1; i <= helpers; ++i)
-        nodes += Helpers[i].full->load(std::memory_order_relaxed) + Helpers[i].quiescence->load(std::memory_order_relaxed);
+    if (SearchThreadIndex < 0)
+        return ThreadNodes();
+    uint64_t nodes = 0;
+    const int threads = SearchThreadCount.load(std::memory_order_relaxed);
+    for (int i = 0; i < threads; ++i)
+        nodes += SearchThreadCounters[i].full->load(std::memory_order_relaxed)
+               + SearchThreadCounters[i].quiescence->load(std::memory_order_relaxed);
     return nodes;
 }
 
-void RegisterHelperCounters(int helper) { Helpers[helper] = {&NodeCount, &QuiescenceNodeCount}; }
+void RegisterSearchThread(int index) {
+    SearchThreadIndex = index;
+    SearchThreadCounters[index] = {&NodeCount, &QuiescenceNodeCount};
+}
 
-void SetHelperCount(int helpers) { HelperCount = helpers; }
+void SetSearchThreadCount(int threads) { SearchThreadCount = threads; }
+
+void ResetSearchThreadCounters() {
+    MainPastFirstIteration = false;
+    for (int i = 0; i < SearchThreadCount; ++i) {
+        SearchThreadCounters[i].full->store(0);
+        SearchThreadCounters[i].quiescence->store(0);
+    }
+}
 
 // ---------------------------------------------------------------------------
 // Move ordering and static exchange
@@ -334,8 +353,11 @@ bool MateFound(int score) { return MateLimit != 0 && score >= MateValue - (2 * M
 
 }  // namespace
 
+// Any search thread may see the node limit reached: a busy machine may not run
+// the main thread for a while
 void CheckNodeLimit() {
-    if (NodeLimit != 0 && OwnsClock && IterationDepth > 2 && SearchedNodes() >= NodeLimit)
+    if (NodeLimit != 0 && (OwnsClock ? IterationDepth > 2 : MainPastFirstIteration.load())
+        && SearchedNodes() >= NodeLimit)
         StopSearch = true;
 }
 
@@ -1313,6 +1335,7 @@ void RunIterations() {
         // Step 5.1. Announce the iteration
         FirstRootMoveDone = false;
         ++IterationDepth;
+        MainPastFirstIteration = IterationDepth > 2;
         Say("info depth " + std::to_string(IterationDepth));
         NewBestFound = false;
 

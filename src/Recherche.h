@@ -44,15 +44,19 @@ extern thread_local constinit bool SearchOutput;
 // True on the thread that owns the clock: helper threads never stop a search
 extern thread_local constinit bool OwnsClock;
 
-// Nodes of every thread of the running search; this thread's own
+// Nodes of every thread of the running search (on a thread that searches alone,
+// its own); this thread's own
 uint64_t SearchedNodes();
 uint64_t ThreadNodes();
 
 constexpr int MaxSearchThreads = 256;
-// Called on helper thread `helper` (1, 2, ...) once, so that SearchedNodes counts its nodes
-void RegisterHelperCounters(int helper);
-// How many helpers' nodes SearchedNodes adds; set while no search runs
-void SetHelperCount(int helpers);
+// Called once on search thread `index` (0 the main one, then the helpers), so that
+// SearchedNodes counts its nodes
+void RegisterSearchThread(int index);
+// How many search threads' nodes SearchedNodes adds; set while no search runs
+void SetSearchThreadCount(int threads);
+// Before the search threads wake: no count or flag of the last search is seen by the next
+void ResetSearchThreadCounters();
 
 // Ordering
 int StaticExchange(Move m, int side);

@@ -91,8 +91,7 @@ void SearchThreadProc() {
 }
 
 void SearchThreadLoop(int id, uint64_t generation) {
-    if (id > 0)
-        RegisterHelperCounters(id);
+    RegisterSearchThread(id);
     {
         std::lock_guard lock(PoolMutex);
         ++ThreadsReady;
@@ -128,7 +127,7 @@ void EndSearchThreads() {
     for (std::thread& thread : SearchThreads)
         thread.join();
     SearchThreads.clear();
-    SetHelperCount(0);
+    SetSearchThreadCount(0);
     std::lock_guard lock(PoolMutex);
     PoolClosing = false;
     ThreadsReady = 0;
@@ -146,7 +145,7 @@ void StartSearchThreads(int count) {
     // A helper's node counters are known once its thread runs
     std::unique_lock lock(PoolMutex);
     PoolDone.wait(lock, [] { return ThreadsReady == int(SearchThreads.size()); });
-    SetHelperCount(std::max(int(SearchThreads.size()) - 1, 0));
+    SetSearchThreadCount(int(SearchThreads.size()));
 }
 
 // Returns once the search has ended and its "bestmove" is written
@@ -180,6 +179,7 @@ void StartSearchThread() {
         return;
     }
     SearchRoot = Position;
+    ResetSearchThreadCounters();
     {
         std::lock_guard lock(PoolMutex);
         ++SearchGeneration;
