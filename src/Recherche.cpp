@@ -151,13 +151,17 @@ int StaticExchange(Move m, int side) {
     side ^= 1;
     int onSquare = promotion != 0 ? PieceValue[promotion] : PieceValue[moving];
 
-    auto uncoverXrays = [&]() {
-        attackers |= (BishopAttacks(to, occupancy) & occupancy & diagonal)
-                   | (RookAttacks(to, occupancy) & occupancy & straight);
+    // A piece that leaves the square's lines may uncover a slider behind it; only the
+    // kind of line it stood on can change
+    auto uncoverXrays = [&](Square left) {
+        if (BishopRays[to] & SetMask[left])
+            attackers |= BishopAttacks(to, occupancy) & occupancy & diagonal;
+        else if (RookRays[to] & SetMask[left])
+            attackers |= RookAttacks(to, occupancy) & occupancy & straight;
     };
     attackers &= ClearMask[from];
     occupancy &= ClearMask[from];
-    uncoverXrays();
+    uncoverXrays(from);
 
     while (attackers) {
         const Bitboard own = attackers & pieces[side][AllPieces];
@@ -182,7 +186,7 @@ int StaticExchange(Move m, int side) {
 
         attackers &= ClearMask[square];
         occupancy &= ClearMask[square];
-        uncoverXrays();
+        uncoverXrays(square);
         side ^= 1;
     }
 
