@@ -247,12 +247,14 @@ void ScoreQuiescenceMoves(MoveList& list) {
 }
 
 Move PickNextMove(MoveList& list, int i, int* slot) {
-    int best = -WindowBound, bestSlot = i;
+    // The highest score first (a loop the compiler vectorises), then its first slot
+    int best = -WindowBound;
     for (int j = i; j <= list.count; ++j)
-        if (list.scores[j] > best) {
-            best = list.scores[j];
-            bestSlot = j;
-        }
+        best = std::max(best, list.scores[j]);
+    int bestSlot = i;
+    if (best > -WindowBound)
+        while (list.scores[bestSlot] != best)
+            ++bestSlot;
     std::swap(list.moves[i], list.moves[bestSlot]);
     std::swap(list.scores[i], list.scores[bestSlot]);
     if (slot)
