@@ -14,6 +14,15 @@ inline void RefreshSliders(int c) {
     Position.pieces[c][RooksQueens] = Position.pieces[c][Rook] | Position.pieces[c][Queen];
 }
 
+// The castling rook goes from its corner to its square (make) or back (unmake)
+void MoveCastlingRook(int side, int kind, bool outward) {
+    const Square corner = CastleRookFrom[side][kind - 1], inside = CastleRookTo[side][kind - 1];
+    Position.board[outward ? corner : inside] = Empty;
+    Position.board[outward ? inside : corner] = Rook;
+    Position.pieces[side][Rook] ^= SetMask[corner] | SetMask[inside];
+    Position.pieces[side][AllPieces] ^= SetMask[corner] | SetMask[inside];
+}
+
 void MakePawnStep(Move m, StateRecord& next, uint64_t& key1, uint64_t& key2) {
     const int us = Position.sideToMove, them = us ^ 1;
     const Square from = MoveFrom(m), to = MoveTo(m);
@@ -50,13 +59,9 @@ void MakeKingStep(Move m, const StateRecord& previous, StateRecord& next, uint64
     next.castling[them] = previous.castling[them];
     Position.kingSquare[us] = MoveTo(m);
     if (int kind = MoveCastling(m)) {
-        Square rookFrom = CastleRookFrom[us][kind - 1], rookTo = CastleRookTo[us][kind - 1];
-        Position.board[rookFrom] = Empty;
-        Position.board[rookTo] = Rook;
-        Position.pieces[us][Rook] ^= SetMask[rookFrom] | SetMask[rookTo];
-        Position.pieces[us][AllPieces] ^= SetMask[rookFrom] | SetMask[rookTo];
-        XorKeys(key1, key2, us, Rook, rookFrom);
-        XorKeys(key1, key2, us, Rook, rookTo);
+        MoveCastlingRook(us, kind, true);
+        XorKeys(key1, key2, us, Rook, CastleRookFrom[us][kind - 1]);
+        XorKeys(key1, key2, us, Rook, CastleRookTo[us][kind - 1]);
     }
 }
 
@@ -114,7 +119,7 @@ void MakeMove(Move m) {
         XorKeys(key1, key2, us, piece, to);
     }
 
-    // Step 6.
+    // Step 6. The mover's own set and the square it left
     Position.pieces[us][AllPieces] ^= fromTo;
     Position.board[from] = Empty;
 
@@ -139,7 +144,7 @@ void MakeMove(Move m) {
             next.usableCastling[them] &= 1;
     }
 
-    // Step 8-10.
+    // Steps 8 to 10. Slider sets, occupancy, the side key, the side to move
     RefreshSliders(us);
     Position.occupied = Position.pieces[us][AllPieces] | Position.pieces[them][AllPieces];
     next.key1 = key1 ^ Zobrist1.side;
@@ -173,13 +178,8 @@ void UnmakeMove() {
         Position.pieces[mover][piece] ^= fromTo;
         if (piece == King) {
             Position.kingSquare[mover] = from;
-            if (int kind = MoveCastling(m)) {
-                Square rookFrom = CastleRookFrom[mover][kind - 1], rookTo = CastleRookTo[mover][kind - 1];
-                Position.board[rookTo] = Empty;
-                Position.board[rookFrom] = Rook;
-                Position.pieces[mover][Rook] ^= SetMask[rookFrom] | SetMask[rookTo];
-                Position.pieces[mover][AllPieces] ^= SetMask[rookFrom] | SetMask[rookTo];
-            }
+            if (int kind = MoveCastling(m))
+                MoveCastlingRook(mover, kind, false);
         }
     }
     Position.pieces[mover][AllPieces] ^= fromTo;

@@ -514,7 +514,7 @@ int Quiescence(int alpha, int beta, int qdepth) {
         }
     }
 
-    // Step 9.
+    // Step 9. No capture beat the stand-pat value (or the best so far)
     return alpha;
 }
 
@@ -545,10 +545,20 @@ bool IsPassedPawnPush(Move m) {
     return MovePiece(m) == Pawn && !(PassedMask[side][MoveTo(m)] & Position.pieces[side ^ 1][Pawn]);
 }
 
+namespace {
+
+// Futility margins exist for remaining depths 1 to 13 and move numbers 0 to 63;
+// deeper nodes never prune
+constexpr int FutilityDepthLimit = 14;
+constexpr int LastFutilityColumn = 63;
+constexpr int NeverPrunes = 60002;
+
+}  // namespace
+
 int FutilityMarginFor(int depth, int moveNumber) {
-    if (depth >= 14)
-        return 60002;
-    return FutilityMargin[std::max(depth, 1)][std::min(moveNumber, 63)];
+    if (depth >= FutilityDepthLimit)
+        return NeverPrunes;
+    return FutilityMargin[std::max(depth, 1)][std::min(moveNumber, LastFutilityColumn)];
 }
 
 namespace {
@@ -862,7 +872,7 @@ void CollectPrincipalVariation(int depth, Move first, int score) {
         length = score > 0 ? MateValue - score : score + MateValue;
     length = std::min(length, MaxSearchPlies);
 
-    // Step 2.
+    // Step 2. The root move, already on the board
     PrincipalVariation[1] = first;
 
     // Step 3. Follow the table while its moves are legal here
@@ -878,7 +888,7 @@ void CollectPrincipalVariation(int depth, Move first, int score) {
         ++made;
     }
 
-    // Step 4.
+    // Step 4. Take the line back; nothing beyond it is shown
     while (made-- > 0)
         UnmakeMove();
     for (int n = length + 1; n <= MaxSearchPlies; ++n)

@@ -11,14 +11,10 @@ constexpr uint64_t KeyA = 0x123456789ABCDEF0ULL, KeyA2 = 0x0FEDCBA987654321ULL;
 constexpr uint64_t KeyB = KeyA + (uint64_t(1) << 40);   // same slot as KeyA, another position
 constexpr Move SomeMove = 0xC000170C, OtherMove = 0x00001D8E;
 
-TEST(HashTable, EntriesAreTheLargestPowerOfTwoNotAbove32768PerMegabyteWithinTheOptionRange) {
-    const struct { int megabytes; uint32_t entries; } cases[] = {
-        {4, 131072}, {5, 131072}, {8, 262144}, {100, 2097152}, {256, 8388608}, {1024, 33554432}};
-    for (const auto& c : cases)
-        EXPECT_EQ(HashEntriesFor(c.megabytes), c.entries) << c.megabytes << " MB";
+TEST(HashTable, TheOptionIsClampedToFourToOneThousandAndTwentyFourMegabytes) {
     EXPECT_EQ(AllocateHash(5000), 1024);
     EXPECT_EQ(AllocateHash(2), 4);
-    EXPECT_EQ(AllocateHash(5), 4);
+    EXPECT_EQ(AllocateHash(5), 4);   // whole powers of two only
 }
 
 TEST(HashTable, ProbeAnswersByBoundAndDepthAndGivesTheMoveOfItsOwnPositionOnly) {

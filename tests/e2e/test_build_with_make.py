@@ -10,7 +10,8 @@ import sys
 import tempfile
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-SIGNATURE = "Nodes searched  : 7274818"
+with open(os.path.join(ROOT, "tests", "data", "bench_signature.txt")) as pinned:
+    SIGNATURE = f"Nodes searched  : {int(pinned.read())}"
 
 with tempfile.TemporaryDirectory() as folder:
     engine = os.path.join(folder, "x")
