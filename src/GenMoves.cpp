@@ -292,16 +292,16 @@ void GenPawnCaptures(GenContext& context, MoveList& list) {
     // in check, en passant is allowed exactly when the double-pushed pawn is the checker
     if (epSquare && (capturable & SetMask[epSquare + 8 * BackwardStep[us]]))
         capturable |= SetMask[epSquare];
-    for (Bitboard b = PawnCapturesLeft(us, pawns) & capturable; b;) {
-        context.to = PopLowest(b);
-        context.from = context.to + CaptureOffsetLeft[us];
-        AddPawnCapture<Count>(context, list);
-    }
-    for (Bitboard b = PawnCapturesRight(us, pawns) & capturable; b;) {
-        context.to = PopLowest(b);
-        context.from = context.to + CaptureOffsetRight[us];
-        AddPawnCapture<Count>(context, list);
-    }
+    // Captures towards the a-file first, then towards the h-file
+    auto captureFrom = [&](Bitboard destinations, int offset) {
+        while (destinations) {
+            context.to = PopLowest(destinations);
+            context.from = context.to + offset;
+            AddPawnCapture<Count>(context, list);
+        }
+    };
+    captureFrom(PawnCapturesLeft(us, pawns) & capturable, CaptureOffsetLeft[us]);
+    captureFrom(PawnCapturesRight(us, pawns) & capturable, CaptureOffsetRight[us]);
 }
 
 template <bool Count>
