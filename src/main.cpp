@@ -90,6 +90,7 @@ void SearchThreadProc() {
     WriteLine(BestMoveText);
 }
 
+// A search thread's life: wait for a search, copy its root, search, say it is done
 void SearchThreadLoop(int id, uint64_t generation) {
     RegisterSearchThread(id);
     {
@@ -112,7 +113,10 @@ void SearchThreadLoop(int id, uint64_t generation) {
             HelperIterativeDeepening(id);
         {
             std::lock_guard lock(PoolMutex);
-            (id == 0 ? MainSearchRunning = false : --HelpersRunning);
+            if (id == 0)
+                MainSearchRunning = false;
+            else
+                --HelpersRunning;
         }
         PoolDone.notify_all();
     }
