@@ -4,9 +4,11 @@
 #include <cstdlib>
 #include <cstring>
 
-HashCell* HashTable = nullptr;
-uint32_t HashSize = 0;
-std::atomic<uint32_t> HashUsed{0};
+alignas(64) HashCell* HashTable = nullptr;
+alignas(64) uint32_t HashSize = 0;
+// Written by the stores of every search thread: a cache line of its own, away from
+// the table's address and size that every probe reads
+alignas(64) std::atomic<uint32_t> HashUsed{0};
 thread_local constinit Move HashMove = 0;
 thread_local constinit int32_t RootPly = 0;
 
@@ -23,7 +25,7 @@ void* HashBlock = nullptr;
 alignas(64) HashCell FallbackTable[MinimumEntries];
 
 // A fresh block reads as zero; only a table that received stores needs zeroing
-std::atomic<bool> HashDirty{false};
+alignas(64) std::atomic<bool> HashDirty{false};
 
 // Every word of the table is read and written whole, also when threads meet in a slot
 uint64_t LoadWord(uint64_t& word) { return std::atomic_ref<uint64_t>(word).load(std::memory_order_relaxed); }
@@ -155,7 +157,8 @@ void StoreHash(int depth, int value, int flag, uint64_t key1, uint64_t key2, int
     if (slot.key1 == key1 && slot.key2 == key2 && slot.best != 0 && (move == 0 || flag == BoundUpper))
         return;
 
-    HashDirty.store(true, std::memory_order_relaxed);
+    if (!HashDirty.load(std::memory_order_relaxed))   // written once, read by every store
+        HashDirty.store(true, std::memory_order_relaxed);
     if (slot.key1 == 0)
         HashUsed.store(HashUsed.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
     slot.best = move;

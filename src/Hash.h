@@ -29,7 +29,7 @@ struct HashCell {
     uint64_t extra;         // profondeur | flags << 8
 };
 
-extern HashCell* HashTable;
+extern HashCell* HashTable;               // on cache lines of their own: every probe reads them
 extern uint32_t HashSize;                 // entries, a power of two
 extern std::atomic<uint32_t> HashUsed;    // slots filled since the last clear (approximate with several threads)
 extern thread_local constinit Move HashMove;        // move of this thread's last probe whose keys matched
