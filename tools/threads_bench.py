@@ -54,13 +54,18 @@ def search(path, threads, fen, max_depth, cap):
     engine.send("position fen " + fen)
     engine.send(f"go depth {max_depth}")
     start = time.monotonic()
-    lines = engine.wait_for("bestmove", cap)
-    stopped = lines is None
-    if stopped:
-        engine.send("stop")
-        lines = engine.wait_for("bestmove", 10)
-        if lines is None:
-            raise SystemExit(f"no bestmove after stop (Threads {threads}, {fen})")
+    lines, stopped = [], False
+    # line by line, so that the lines before a stop are kept
+    while not lines or not lines[-1].startswith("bestmove"):
+        left = start + cap - time.monotonic() if not stopped else 10
+        got = engine.wait_for("", max(left, 0.0))
+        if got is None:
+            if stopped:
+                raise SystemExit(f"no bestmove after stop (Threads {threads}, {fen})")
+            engine.send("stop")
+            stopped = True
+            continue
+        lines += got
     elapsed = int((time.monotonic() - start) * 1000)
     engine.close()
     found, started = {}, 0
