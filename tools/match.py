@@ -21,7 +21,10 @@ half the width of that interval.
 Depth per move: for each move an engine plays, the depth D of the last result
 line ("info depth D ... score ...", not the bare "info depth D" that starts an
 iteration) written before its bestmove; the average over all moves that had
-one. Moves of the book are not counted. The share of moves that had such a
+one; and, comparable between engines that do not all write a result line
+before every answer, the depth of the closing "info depth D time ..." line
+(the last completed iteration). Moves of the book are not counted. The share
+of moves that had such a
 line (a score a GUI can show), the average time per move and, under a clock,
 the average time left on each clock at the end of a game are printed too.
 
@@ -204,6 +207,10 @@ def main():
         depths = [move.depth for move in moves if move.depth is not None]
         average = sum(depths) / len(depths) if depths else float("nan")
         print(f"{name}: average depth per move {average:.2f} over {len(depths)} moves")
+        completed = [move.completed for move in moves if move.completed is not None]
+        if completed:
+            print(f"{name}: average completed depth per move {sum(completed) / len(completed):.2f} "
+                  f"over {len(completed)} moves (closing statistics line)")
         if moves:
             print(f"{name}: moves with a score {len(depths)}/{len(moves)} ({100 * len(depths) / len(moves):.1f}%), "
                   f"average time per move {sum(move.ms for move in moves) / len(moves):.0f} ms")

@@ -151,12 +151,23 @@ def result_depth(lines):
     return None
 
 
+def completed_depth(lines):
+    """The depth of the closing statistics line ("info depth D time ..."), which
+    every search that ran a millisecond writes, or None."""
+    for line in reversed(lines):
+        words = line.split()
+        if len(words) > 3 and words[:2] == ["info", "depth"] and words[3] == "time":
+            return int(words[2])
+    return None
+
+
 class MoveRecord:
     """What one move of an engine showed: the depth of its last result line (None
-    when no line with a score came before the bestmove) and the milliseconds it took."""
+    when no line with a score came before the bestmove), the depth its closing
+    line gives, and the milliseconds it took."""
 
-    def __init__(self, depth, ms):
-        self.depth, self.ms = depth, ms
+    def __init__(self, depth, completed, ms):
+        self.depth, self.completed, self.ms = depth, completed, ms
 
 
 def play_game(engines, ponders, referee, opening, control, depths=None, clock_left=None):
@@ -213,7 +224,8 @@ def play_move(engine, side, ponder, pondering_on, moves, clock, legal, fen, dept
     if move not in legal:
         raise GameFault("illegal move", f"{engine.name}: illegal bestmove '{move}' at ply {len(moves)} in {fen}")
     if depths is not None:
-        depths[side].append(MoveRecord(result_depth(output), int((time.monotonic() - start) * 1000)))
+        depths[side].append(MoveRecord(result_depth(output), completed_depth(output),
+                                       int((time.monotonic() - start) * 1000)))
     if ponder and ponder_move:
         pondering_on[side] = moves + [move, ponder_move]
         engine.send(position_command(pondering_on[side]))
