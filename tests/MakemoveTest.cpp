@@ -28,10 +28,9 @@ std::string Snapshot() {
 
 // Everything make keeps incrementally, against a recount from the bitboards
 bool Consistent() {
-    const PositionRecord& p = Position;
     bool ok = true;
     for (int c = White; c <= Black; ++c) {
-        const Bitboard* set = p.pieces[c];
+        const Bitboard* set = Position.pieces[c];
         Bitboard all = 0;
         int material = 0;
         for (int type = Pawn; type <= King; ++type) {
@@ -40,24 +39,24 @@ bool Consistent() {
             material += type == Pawn || type == King ? 0 : PieceValue[type] * PopCount(set[type]);
         }
         ok &= Check(set[Empty] == 0 && all == set[AllPieces] && set[BishopsQueens] == (set[Bishop] | set[Queen])
-                        && set[RooksQueens] == (set[Rook] | set[Queen]) && set[King] == SetMask[p.kingSquare[c]],
+                        && set[RooksQueens] == (set[Rook] | set[Queen]) && set[King] == SetMask[Position.kingSquare[c]],
                     "a combined set or the king square differs from the piece sets");
-        ok &= Check(material == p.material[c], "material differs from a recount");
+        ok &= Check(material == Position.material[c], "material differs from a recount");
     }
-    ok &= Check(!(p.pieces[White][AllPieces] & p.pieces[Black][AllPieces])
-                    && p.occupied == (p.pieces[White][AllPieces] | p.pieces[Black][AllPieces]), "stale occupancy");
+    ok &= Check(!(Position.pieces[White][AllPieces] & Position.pieces[Black][AllPieces])
+                    && Position.occupied == (Position.pieces[White][AllPieces] | Position.pieces[Black][AllPieces]), "stale occupancy");
     int weights = 0;
     for (Square s = 0; s < 64; ++s) {
-        const int type = (p.occupied & SetMask[s]) ? p.board[s] : Empty;
-        const int c = (p.pieces[White][AllPieces] & SetMask[s]) ? White : Black;
-        ok &= Check(p.board[s] == type && (type == Empty || (p.pieces[c][type] & SetMask[s])), "board differs");
+        const int type = (Position.occupied & SetMask[s]) ? Position.board[s] : Empty;
+        const int c = (Position.pieces[White][AllPieces] & SetMask[s]) ? White : Black;
+        ok &= Check(Position.board[s] == type && (type == Empty || (Position.pieces[c][type] & SetMask[s])), "board differs");
         weights += PhaseWeight[type];
     }
     // Beyond the keys from scratch, the incremental keys carry the side key once per ply, the key of
     // an en-passant square a move has set, and the root's en-passant key, which the first ply XORs in
     uint64_t key1, key2;
     ComputeKeys(key1, key2);
-    const int plies = p.stateIndex;
+    const int plies = Position.stateIndex;
     for (Square ep : {plies ? CurrentState().epSquare : 0, plies ? RootEp : 0})
         if (ep) {
             key1 ^= Zobrist1.ep[ep];
@@ -67,12 +66,12 @@ bool Consistent() {
     key2 ^= (plies & 1) ? Zobrist2.side : 0;
     // the reader sets no phase below 0; make and unmake add and take away weights
     static int rootWeights;
-    rootWeights = p.stateIndex ? rootWeights : weights;
-    ok &= Check(p.phase == std::max(0, 24 - rootWeights) + rootWeights - weights, "phase differs from a recount");
+    rootWeights = Position.stateIndex ? rootWeights : weights;
+    ok &= Check(Position.phase == std::max(0, 24 - rootWeights) + rootWeights - weights, "phase differs from a recount");
     ok &= Check(CurrentState().key1 == key1 && CurrentState().key2 == key2, "keys differ from a recount");
-    ok &= Check(CurrentState().inCheck == KingAttacked(p.sideToMove), "check flag (the move's check bit) is wrong");
-    ok &= Check(!(KingAttacks[p.kingSquare[White]] & SetMask[p.kingSquare[Black]]), "the kings stand side by side");
-    return ok && Check(!KingAttacked(p.sideToMove ^ 1), "the side that moved left its king in check");
+    ok &= Check(CurrentState().inCheck == KingAttacked(Position.sideToMove), "check flag (the move's check bit) is wrong");
+    ok &= Check(!(KingAttacks[Position.kingSquare[White]] & SetMask[Position.kingSquare[Black]]), "the kings stand side by side");
+    return ok && Check(!KingAttacked(Position.sideToMove ^ 1), "the side that moved left its king in check");
 }
 
 // The writer's FEN reads back as the same board and writes out the same text
