@@ -16,15 +16,15 @@
 #include "Pawns.h"
 #include "Util.h"
 
-thread_local constinit Score PieceMobility[2];
-thread_local constinit int32_t KingAttackersCount[2];
-thread_local constinit int32_t KingAttackersWeight[2];
-thread_local constinit int32_t KingAdjacentAttacks[2];
-thread_local constinit int32_t ScaleFactor[2];
-thread_local constinit Bitboard AttackedBy[2][7];
-thread_local constinit Bitboard KingZone[2];
-thread_local constinit int32_t EndgameScale;
-thread_local constinit int32_t KingDanger[2][101];
+thread_local constinit Score PieceMobility[2]{};
+thread_local constinit int32_t KingAttackersCount[2]{};
+thread_local constinit int32_t KingAttackersWeight[2]{};
+thread_local constinit int32_t KingAdjacentAttacks[2]{};
+thread_local constinit int32_t ScaleFactor[2]{};
+thread_local constinit Bitboard AttackedBy[2][7]{};
+thread_local constinit Bitboard KingZone[2]{};
+thread_local constinit int32_t EndgameScale{};
+thread_local constinit int32_t KingDanger[2][101]{};
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include "Bitboard.h"
 #include "Init.h"
 
-thread_local constinit uint8_t HalfOpenFiles[2];
-thread_local constinit Bitboard PassedPawns;
+thread_local constinit uint8_t HalfOpenFiles[2]{};
+thread_local constinit Bitboard PassedPawns{};
 
 namespace {
 
