@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <sys/mman.h>
+
 alignas(64) HashCell* HashTable = nullptr;
 alignas(64) uint32_t HashSize = 0;
 // Written by the stores of every search thread: a cache line of its own, away from
@@ -17,9 +19,11 @@ namespace {
 constexpr uint32_t EntriesPerMegabyte = (1u << 20) / 32;
 constexpr uint32_t MinimumEntries = 1024;
 
-// The block the table lives in, as obtained (the table starts at the first
-// cache-line boundary inside it)
+// The mapping the table lives in, as obtained (the table starts at the first
+// huge-page boundary inside it)
 void* HashBlock = nullptr;
+size_t HashBlockBytes = 0;
+constexpr size_t HugePageBytes = size_t(2) << 20;
 
 // Last resort when no block at all can be had, so that the search still runs
 alignas(64) HashCell FallbackTable[MinimumEntries];
@@ -58,13 +62,26 @@ void Encode(HashCell& cell, const Hash& entry) {
     StoreWord(cell.extra, extra);
 }
 
+void ReleaseBlock() {
+    if (HashBlock)
+        munmap(HashBlock, HashBlockBytes);
+    HashBlock = nullptr;
+    HashBlockBytes = 0;
+}
+
+// Fresh anonymous pages read as zero and cost nothing until touched. On huge
+// pages a probe into a large table no longer misses the address translation too.
 bool ObtainTable(uint32_t entries) {
-    void* block = std::calloc(size_t(entries) * sizeof(Hash) + 64, 1);
-    if (!block)
+    const size_t tableBytes = size_t(entries) * sizeof(HashCell);
+    const size_t blockBytes = tableBytes + HugePageBytes;
+    void* block = mmap(nullptr, blockBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (block == MAP_FAILED)
         return false;
-    std::free(HashBlock);
+    ReleaseBlock();
     HashBlock = block;
-    uintptr_t aligned = (reinterpret_cast<uintptr_t>(block) + 63) & ~uintptr_t(63);
+    HashBlockBytes = blockBytes;
+    const uintptr_t aligned = (reinterpret_cast<uintptr_t>(block) + HugePageBytes - 1) & ~uintptr_t(HugePageBytes - 1);
+    madvise(reinterpret_cast<void*>(aligned), tableBytes, MADV_HUGEPAGE);   // a hint: refused, it changes nothing
     HashTable = reinterpret_cast<HashCell*>(aligned);
     HashSize = entries;
     HashUsed = 0;
@@ -91,8 +108,7 @@ int AllocateHash(int megabytes) {
 
     // First try while still holding the old table, so that it survives a failure
     if (!ObtainTable(wanted)) {
-        std::free(HashBlock);
-        HashBlock = nullptr;
+        ReleaseBlock();
         uint32_t entries = wanted;
         while (entries >= MinimumEntries && !ObtainTable(entries))
             entries /= 2;
