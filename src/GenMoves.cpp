@@ -34,23 +34,16 @@ Bitboard AttackedSquares(int c) {
 // Pieces of colour p that alone stand between the king of k and an enemy slider
 Bitboard PinnedPieces(int kingColour, int pieceColour) {
     const Square king = Position.kingSquare[kingColour];
-    const Bitboard diagonal = Position.pieces[kingColour ^ 1][BishopsQueens];
-    const Bitboard straight = Position.pieces[kingColour ^ 1][RooksQueens];
-    if (!(BishopRays[king] & diagonal) && !(RookRays[king] & straight))
-        return 0;
-    // A piece is pinned when lifting it lets an enemy slider see the king
+    const int enemy = kingColour ^ 1;
+    Bitboard snipers = (BishopRays[king] & Position.pieces[enemy][BishopsQueens])
+                     | (RookRays[king] & Position.pieces[enemy][RooksQueens]);
     Bitboard result = 0;
-    const Bitboard bishopView = BishopAttacks(king, Position.occupied);
-    for (Bitboard b = bishopView & Position.pieces[pieceColour][AllPieces]; b;) {
-        const Square blocker = PopLowest(b);
-        if (BishopAttacks(king, Position.occupied & ClearMask[blocker]) & ~bishopView & diagonal)
-            result |= SetMask[blocker];
-    }
-    const Bitboard rookView = RookAttacks(king, Position.occupied);
-    for (Bitboard b = rookView & Position.pieces[pieceColour][AllPieces]; b;) {
-        const Square blocker = PopLowest(b);
-        if (RookAttacks(king, Position.occupied & ClearMask[blocker]) & ~rookView & straight)
-            result |= SetMask[blocker];
+    while (snipers) {
+        const Square sniper = PopLowest(snipers);
+        const Bitboard between = Segment[king][sniper] & Position.occupied & ClearMask[king] & ClearMask[sniper];
+        // exactly one man on the line, and one of ours
+        if (between && !(between & (between - 1)))
+            result |= between & Position.pieces[pieceColour][AllPieces];
     }
     return result;
 }
