@@ -54,7 +54,7 @@ int RookSetCount = 0;
 template <int Capacity, int Columns>
 int BuildSlider(const std::array<Bitboard, 64>& masks, const uint64_t* magics, int shift,
                 Bitboard (*slowAttacks)(Square, Bitboard),
-                Bitboard (&sets)[Capacity], int32_t (&index)[64][Columns]) {
+                Bitboard (&sets)[Capacity], uint16_t (&index)[64][Columns]) {
     std::unordered_map<Bitboard, int> numberOf;
     numberOf.reserve(Capacity * 2);
     int used = 0;
@@ -67,7 +67,7 @@ int BuildSlider(const std::array<Bitboard, 64>& masks, const uint64_t* magics, i
             auto [it, fresh] = numberOf.try_emplace(attacks, used);
             if (fresh && used < Capacity)
                 sets[used++] = attacks;
-            index[s][(subset * magics[s]) >> shift] = it->second;
+            index[s][(subset * magics[s]) >> shift] = uint16_t(it->second);
             subset = (subset - masks[s]) & masks[s];
         } while (subset);
     }
@@ -120,8 +120,8 @@ const uint64_t RookMagic[64] = {
 
 Bitboard BishopAttackSets[BishopSetCapacity];
 Bitboard RookAttackSets[RookSetCapacity];
-int32_t BishopIndex[64][513];
-int32_t RookIndex[64][4097];
+uint16_t BishopIndex[64][513];
+uint16_t RookIndex[64][4097];
 
 Bitboard SlowBishopAttacks(Square s, Bitboard occupancy) { return WalkRays(s, occupancy, BishopSteps, 4); }
 Bitboard SlowRookAttacks(Square s, Bitboard occupancy) { return WalkRays(s, occupancy, RookSteps, 4); }
