@@ -187,6 +187,8 @@ void StoreHash(int depth, int value, int flag, uint64_t key1, uint64_t key2, int
     Encode(cell, slot);
 }
 
+void PrefetchSlot(uint64_t key1) { __builtin_prefetch(&CellFor(key1)); }
+
 Move HashBestMove(uint64_t key1, uint64_t key2) {
     const Hash slot = Decode(CellFor(key1));
     return slot.key1 == key1 && slot.key2 == key2 ? slot.best : 0;

@@ -51,6 +51,9 @@ void ClearHash();
 int ProbeHash(int depth, int alpha, int beta, uint64_t key1, uint64_t key2);
 void StoreHash(int depth, int value, int flag, uint64_t key1, uint64_t key2, int rootPly, Move move);
 
+// Starts loading the slot key1 addresses, so that a probe soon after finds it in cache
+void PrefetchSlot(uint64_t key1);
+
 // The slot's move when both keys match, else 0
 Move HashBestMove(uint64_t key1, uint64_t key2);
 

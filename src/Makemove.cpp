@@ -204,6 +204,26 @@ void UnmakeMove() {
     --Position.stateIndex;
 }
 
+uint64_t Key1After(Move m) {
+    const int us = Position.sideToMove, them = us ^ 1;
+    const Square from = MoveFrom(m), to = MoveTo(m);
+    const int piece = MovePiece(m), captured = MoveCaptured(m), promotion = MovePromotion(m);
+    const StateRecord& state = CurrentState();
+    uint64_t key = state.key1 ^ Zobrist1.side ^ Zobrist1.piece[us][piece][from];
+    key ^= Zobrist1.piece[us][promotion ? promotion : piece][to];
+    if (state.epSquare)
+        key ^= Zobrist1.ep[state.epSquare];
+    if (Square taken = MoveEpPawn(m))
+        key ^= Zobrist1.piece[them][Pawn][taken];
+    else if (captured)
+        key ^= Zobrist1.piece[them][captured][to];
+    if (piece == Pawn && (to - from == 16 || from - to == 16))
+        key ^= Zobrist1.ep[us == White ? from + 8 : from - 8];
+    if (int kind = MoveCastling(m))
+        key ^= Zobrist1.piece[us][Rook][CastleRookFrom[us][kind - 1]] ^ Zobrist1.piece[us][Rook][CastleRookTo[us][kind - 1]];
+    return key;
+}
+
 void MakeNullMove() {
     const StateRecord& previous = CurrentState();
     StateRecord& next = Position.states[++Position.stateIndex];

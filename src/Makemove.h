@@ -5,6 +5,9 @@
 
 void MakeMove(Move m);
 void UnmakeMove();
+// The first key of the position after m, without playing it
+uint64_t Key1After(Move m);
+
 void MakeNullMove();
 void UnmakeNullMove();
 

@@ -718,6 +718,10 @@ int SearchNodeMoves(Node& node, MoveList& list) {
         if (FutilityPrunes(kind, i, node.depth, node.alpha, node.inCheck, node.pvNode, staticEval))
             continue;
 
+        // The next move is known already: its child's slot loads while this move is searched
+        if (i < list.count)
+            PrefetchSlot(Key1After(PickNextMove(list, i + 1)));
+
         // Steps 16.6 and 16.7. The child's depth: extended, reduced or one less
         MakeMove(m);
         bool reduced;

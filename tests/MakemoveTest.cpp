@@ -1,5 +1,6 @@
 // Every move of whole trees, made and unmade, checked against the position
-// computed from scratch: the incremental fields, the keys, the capture list,
+// computed from scratch: the incremental fields, the keys (and the key foreseen
+// before the move), the capture list,
 // the move texts and the FEN writer.
 #include <algorithm>
 #include <cstddef>
@@ -109,8 +110,10 @@ void Node(int depth) {
         const Move m = legal.moves[i];
         const std::string saved = Snapshot();
         const StateRecord before = CurrentState();
+        const uint64_t foreseen = Key1After(m);
         MakeMove(m);
         const StateRecord& after = CurrentState();
+        Check(after.key1 == foreseen, "the key foreseen for " + MoveToText(m) + " is not the key after it");
         const bool doublePush = MovePiece(m) == Pawn && std::abs(MoveTo(m) - MoveFrom(m)) == 16;
         Check(after.epSquare == (doublePush ? (MoveFrom(m) + MoveTo(m)) / 2 : 0), "wrong en-passant square");
         Check(after.halfmoveClock == (IsReversible(m) ? before.halfmoveClock + 1 : 0), "wrong halfmove clock");
