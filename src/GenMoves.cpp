@@ -70,8 +70,13 @@ Bitboard Checkers() {
 void FillCheckContext(GenContext& context) {
     const int us = Position.sideToMove, e = us ^ 1;
     const Square enemyKing = Position.kingSquare[e];
-    context.checkBishopLines = BishopAttacks(enemyKing, Position.occupied);
-    context.checkRookLines = RookAttacks(enemyKing, Position.occupied);
+    const Bitboard diagonals = BishopAttacks(enemyKing, Position.occupied);
+    const Bitboard lines = RookAttacks(enemyKing, Position.occupied);
+    context.checkSquares[Empty] = context.checkSquares[Pawn] = context.checkSquares[King] = 0;
+    context.checkSquares[Knight] = KnightAttacks[enemyKing];
+    context.checkSquares[Bishop] = diagonals;
+    context.checkSquares[Rook] = lines;
+    context.checkSquares[Queen] = diagonals | lines;
     context.pinned = PinnedPieces(us, us);
     context.discoverers = PinnedPieces(e, us);
 }
@@ -110,14 +115,12 @@ bool GivesCheck(Move m, const GenContext& context) {
         return false;
     }
     case Knight:
-        return (KnightAttacks[to] & king) || discovers;
     case Bishop:
-        return (context.checkBishopLines & SetMask[to]) || discovers;
     case Rook:
-        return (context.checkRookLines & SetMask[to]) || discovers;
     case Queen:
-        // a queen is never a discoverer: first on a line from the king, it would attack it already
-        return (context.checkBishopLines | context.checkRookLines) & SetMask[to];
+        // A knight, bishop or rook that screens a line always leaves it; a queen never
+        // screens one: first on a line from the king, it would attack it already
+        return (context.checkSquares[MovePiece(m)] & SetMask[to]) || discovers;
     case King: {
         if (leavesLine)
             return true;
@@ -157,15 +160,26 @@ void PackMove(GenContext& context, MoveList& list) {
     list.moves[++list.count] = m;
 }
 
+// A knight, slider or king to each destination: which of them give check is known
+// for all of them at once, the same answer GivesCheck gives move by move
 template <bool Count>
 void AddMovesTo(GenContext& context, MoveList& list, Bitboard destinations) {
     if constexpr (Count) {
         list.count += PopCount(destinations);
         return;
     }
+    const Square from = context.from;
+    const int piece = Position.board[from];
+    Bitboard checking = destinations & context.checkSquares[piece];
+    if (context.discoverers & SetMask[from])
+        checking |= destinations & ~RayThrough[Position.kingSquare[Position.sideToMove ^ 1]][from];
+    const Move base = PackMoveWord(from, 0, piece, 0, 0, 0, 0, context.rights);
     while (destinations) {
-        context.to = PopLowest(destinations);
-        PackMove<Count>(context, list);
+        const Square to = PopLowest(destinations);
+        Move m = base | Move(to) << 6 | Move(Position.board[to]) << 15;
+        if (checking & SetMask[to])
+            m |= CheckBit;
+        list.moves[++list.count] = m;
     }
 }
 

@@ -11,8 +11,7 @@ struct GenContext {
     int32_t promotion;
     int32_t castlingKind;
     int32_t rights;
-    Bitboard checkRookLines;
-    Bitboard checkBishopLines;
+    Bitboard checkSquares[7];   // by piece type: where a knight to queen of the mover attacks the enemy king
     Bitboard pinned;
     Bitboard discoverers;
     Bitboard targets;
