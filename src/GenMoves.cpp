@@ -16,19 +16,23 @@ bool KingAttacked(int c) {
         || (RookAttacks(k, Position.occupied) & Position.pieces[e][RooksQueens]);
 }
 
-// The defending king is lifted off the board so that it cannot step back along a checking line
-Bitboard AttackedSquares(int c) {
+// The squares of zone that colour c attacks. The defending king is lifted off the
+// board so that it cannot step back along a checking line; pieces that cannot
+// reach the zone are not looked at.
+Bitboard AttackedSquares(int c, Bitboard zone) {
     const int o = c ^ 1;
     const Bitboard occupancy = Position.occupied & ClearMask[Position.kingSquare[o]];
     const Bitboard pawns = Position.pieces[c][Pawn];
-    Bitboard attacked = PawnCapturesLeft(c, pawns) | PawnCapturesRight(c, pawns);
+    Bitboard attacked = PawnCapturesLeft(c, pawns) | PawnCapturesRight(c, pawns) | KingAttacks[Position.kingSquare[c]];
     for (Bitboard b = Position.pieces[c][Knight]; b;)
         attacked |= KnightAttacks[PopLowest(b)];
     for (Bitboard b = Position.pieces[c][BishopsQueens]; b;)
-        attacked |= BishopAttacks(PopLowest(b), occupancy);
+        if (const Square s = PopLowest(b); BishopRays[s] & zone)
+            attacked |= BishopAttacks(s, occupancy);
     for (Bitboard b = Position.pieces[c][RooksQueens]; b;)
-        attacked |= RookAttacks(PopLowest(b), occupancy);
-    return attacked | KingAttacks[Position.kingSquare[c]];
+        if (const Square s = PopLowest(b); RookRays[s] & zone)
+            attacked |= RookAttacks(s, occupancy);
+    return attacked & zone;
 }
 
 // Pieces of colour p that alone stand between the king of k and an enemy slider
@@ -262,9 +266,12 @@ void GenCastling(GenContext& context, MoveList& list, Bitboard attacked) {
 template <bool Count>
 void GenKingMoves(GenContext& context, MoveList& list) {
     ResetMoveFields(context);
-    context.from = Position.kingSquare[Position.sideToMove];
-    const Bitboard attacked = AttackedSquares(Position.sideToMove ^ 1);
-    AddMovesTo<Count>(context, list, KingAttacks[context.from] & context.targets & ~attacked);
+    const int us = Position.sideToMove;
+    context.from = Position.kingSquare[us];
+    const Bitboard steps = KingAttacks[context.from] & context.targets;
+    const Bitboard castlingSquares = context.rights ? SetMask[context.from] | CastleSafe[us][0] | CastleSafe[us][1] : 0;
+    const Bitboard attacked = AttackedSquares(us ^ 1, steps | castlingSquares);
+    AddMovesTo<Count>(context, list, steps & ~attacked);
     if (!(attacked & SetMask[context.from]) && context.rights)
         GenCastling<Count>(context, list, attacked);
 }
@@ -351,8 +358,9 @@ void GenStraightMoves(GenContext& context, MoveList& list) {
 void GenKingCaptures(GenContext& context, MoveList& list) {
     ResetMoveFields(context);
     context.from = Position.kingSquare[Position.sideToMove];
-    const Bitboard attacked = AttackedSquares(Position.sideToMove ^ 1);
-    AddMovesTo<false>(context, list, KingAttacks[context.from] & context.targets & ~attacked);
+    const Bitboard steps = KingAttacks[context.from] & context.targets;
+    if (steps)
+        AddMovesTo<false>(context, list, steps & ~AttackedSquares(Position.sideToMove ^ 1, steps));
 }
 
 template <bool Count>

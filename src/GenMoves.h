@@ -27,7 +27,8 @@ int CountLegalMoves();
 void GenerateCaptures(MoveList& list);
 
 bool KingAttacked(int colour);
-Bitboard AttackedSquares(int colour);
+// The squares of zone that colour attacks, with the other side's king lifted off the board
+Bitboard AttackedSquares(int colour, Bitboard zone);
 Bitboard PinnedPieces(int kingColour, int pieceColour);
 Bitboard EvasionMask();
 void FillCheckContext(GenContext& context);
