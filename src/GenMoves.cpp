@@ -276,11 +276,26 @@ void GenKingMoves(GenContext& context, MoveList& list) {
         GenCastling<Count>(context, list, attacked);
 }
 
+// Counting only: the moves of pawns off every pin line that reach destinations,
+// four for each on the last rank
+int CountPawnMoves(Bitboard destinations) {
+    const Bitboard lastRank = RankMask[Position.sideToMove == White ? 7 : 0];
+    return PopCount(destinations & ~lastRank) + 4 * PopCount(destinations & lastRank);
+}
+
 template <bool Count>
 void GenPawnPushes(GenContext& context, MoveList& list) {
     ResetMoveFields(context);
     const int us = Position.sideToMove;
-    Bitboard single = ShiftForward(us, Position.pieces[us][Pawn]) & ~Position.occupied;
+    Bitboard pawns = Position.pieces[us][Pawn];
+    if constexpr (Count) {
+        // Pawns off the pin lines are counted at once
+        const Bitboard single = ShiftForward(us, pawns & ~context.pinned) & ~Position.occupied;
+        const Bitboard twice = ShiftForward(us, single) & ~Position.occupied & DoublePushRank[us];
+        list.count += CountPawnMoves(single & context.targets) + PopCount(twice & context.targets);
+        pawns &= context.pinned;
+    }
+    Bitboard single = ShiftForward(us, pawns) & ~Position.occupied;
     // from the unmasked single pushes: a double push may block a check the single cannot
     Bitboard twice = ShiftForward(us, single) & ~Position.occupied & DoublePushRank[us] & context.targets;
     single &= context.targets;
@@ -304,8 +319,7 @@ void GenPawnCaptures(GenContext& context, MoveList& list) {
     Bitboard capturable = Position.pieces[us ^ 1][AllPieces] & context.targets;
     const Square epSquare = CurrentState().epSquare;
     // in check, en passant is allowed exactly when the double-pushed pawn is the checker
-    if (epSquare && (capturable & SetMask[epSquare + 8 * BackwardStep[us]]))
-        capturable |= SetMask[epSquare];
+    const bool enPassant = epSquare && (capturable & SetMask[epSquare + 8 * BackwardStep[us]]);
     // Captures towards the a-file first, then towards the h-file
     auto captureFrom = [&](Bitboard destinations, int offset) {
         while (destinations) {
@@ -314,8 +328,20 @@ void GenPawnCaptures(GenContext& context, MoveList& list) {
             AddPawnCapture<Count>(context, list);
         }
     };
-    captureFrom(PawnCapturesLeft(us, pawns) & capturable, CaptureOffsetLeft[us]);
-    captureFrom(PawnCapturesRight(us, pawns) & capturable, CaptureOffsetRight[us]);
+    auto captures = [&](Bitboard capturers, Bitboard targets) {
+        captureFrom(PawnCapturesLeft(us, capturers) & targets, CaptureOffsetLeft[us]);
+        captureFrom(PawnCapturesRight(us, capturers) & targets, CaptureOffsetRight[us]);
+    };
+    if constexpr (Count) {
+        // Pawns off the pin lines are counted at once, but for en passant, which may open the king's rank
+        const Bitboard free = pawns & ~context.pinned;
+        list.count += CountPawnMoves(PawnCapturesLeft(us, free) & capturable)
+                    + CountPawnMoves(PawnCapturesRight(us, free) & capturable);
+        if (enPassant)
+            captures(free, SetMask[epSquare]);
+        captures(pawns & context.pinned, capturable | (enPassant ? SetMask[epSquare] : 0));
+    } else
+        captures(pawns, capturable | (enPassant ? SetMask[epSquare] : 0));
 }
 
 template <bool Count>
