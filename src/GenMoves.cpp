@@ -263,16 +263,29 @@ void GenCastling(GenContext& context, MoveList& list, Bitboard attacked) {
     context.castlingKind = 0;
 }
 
+// The squares that must be safe for a castling whose right is usable and whose path is empty
+Bitboard CastlingSquaresToCheck(const GenContext& context) {
+    const int us = Position.sideToMove;
+    const int usable = context.rights ? CurrentState().usableCastling[us] : 0;
+    Bitboard squares = 0;
+    for (int kind = 0; kind < 2; ++kind)
+        if ((usable & (1 << kind)) && !(Position.occupied & CastleEmpty[us][kind]))
+            squares |= SetMask[context.from] | CastleSafe[us][kind];
+    return squares;
+}
+
 template <bool Count>
 void GenKingMoves(GenContext& context, MoveList& list) {
     ResetMoveFields(context);
     const int us = Position.sideToMove;
     context.from = Position.kingSquare[us];
     const Bitboard steps = KingAttacks[context.from] & context.targets;
-    const Bitboard castlingSquares = context.rights ? SetMask[context.from] | CastleSafe[us][0] | CastleSafe[us][1] : 0;
+    const Bitboard castlingSquares = CastlingSquaresToCheck(context);
+    if (!(steps | castlingSquares))
+        return;
     const Bitboard attacked = AttackedSquares(us ^ 1, steps | castlingSquares);
     AddMovesTo<Count>(context, list, steps & ~attacked);
-    if (!(attacked & SetMask[context.from]) && context.rights)
+    if (castlingSquares && !(attacked & SetMask[context.from]))
         GenCastling<Count>(context, list, attacked);
 }
 
