@@ -1,5 +1,6 @@
 #include "Magic.h"
 
+#include <bit>
 #include <unordered_map>
 
 #include "Bitboard.h"
@@ -74,10 +75,36 @@ int BuildSlider(const std::array<Bitboard, 64>& masks, const uint64_t* magics, i
     return used;
 }
 
+#if VARNOK_PEXT
+// Each square's sets in the order of their extracted index
+template <int Capacity>
+void BuildExtracted(const std::array<Bitboard, 64>& masks, Bitboard (*slowAttacks)(Square, Bitboard),
+                    Bitboard (&sets)[Capacity], int32_t (&start)[64]) {
+    int used = 0;
+    for (Square s = 0; s < 64; ++s) {
+        start[s] = used;
+        Bitboard subset = 0;
+        do {
+            sets[used + _pext_u64(subset, masks[s])] = slowAttacks(s, subset);
+            subset = (subset - masks[s]) & masks[s];
+        } while (subset);
+        used += 1 << PopCount(masks[s]);
+    }
+}
+#endif
+
 }  // namespace
 
 constexpr std::array<Bitboard, 64> BishopMask = MasksOf(BishopSteps);
 constexpr std::array<Bitboard, 64> RookMask = MasksOf(RookSteps);
+
+constexpr int SubsetCount(const std::array<Bitboard, 64>& masks) {
+    int count = 0;
+    for (Bitboard mask : masks)
+        count += 1 << std::popcount(mask);
+    return count;
+}
+static_assert(SubsetCount(BishopMask) == BishopExtractedSets && SubsetCount(RookMask) == RookExtractedSets);
 
 // Fixed-shift magics: 9-bit index for every bishop square, 12-bit for every rook square
 const uint64_t BishopMagic[64] = {
@@ -138,9 +165,19 @@ Bitboard AntiDiagonalAttacks(Square s, Bitboard occupancy) {
     return WalkRays(s, occupancy, steps, 2);
 }
 
+Bitboard BishopExtracted[BishopExtractedSets];
+Bitboard RookExtracted[RookExtractedSets];
+int32_t BishopExtractedStart[64];
+int32_t RookExtractedStart[64];
+
 void BuildMagicTables() {
+#if VARNOK_PEXT
+    BuildExtracted(BishopMask, SlowBishopAttacks, BishopExtracted, BishopExtractedStart);
+    BuildExtracted(RookMask, SlowRookAttacks, RookExtracted, RookExtractedStart);
+#else
     BishopSetCount = BuildSlider(BishopMask, BishopMagic, BishopShift, SlowBishopAttacks, BishopAttackSets, BishopIndex);
     RookSetCount = BuildSlider(RookMask, RookMagic, RookShift, SlowRookAttacks, RookAttackSets, RookIndex);
+#endif
 }
 
 int BishopSetsUsed() { return BishopSetCount; }
