@@ -704,12 +704,21 @@ int SearchNodeMoves(Node& node, MoveList& list) {
     const int side = Position.sideToMove;
     int best = -WindowBound;
     LazyEval staticEval;
+    // Slots up to picked hold their moves in search order already
+    int picked = 0;
+    auto pick = [&](int slot) {
+        if (picked < slot) {
+            PickNextMove(list, slot);
+            picked = slot;
+        }
+        return list.moves[slot];
+    };
 
     // Step 16. The moves
     for (int i = 1; i <= list.count; ++i) {
         // Step 16.1. Every move taken counts, pruned ones too
         CountNode(NodeCount);
-        const Move m = PickNextMove(list, i);
+        const Move m = pick(i);
 
         // Steps 16.2 to 16.4. Extended, tactical, late
         const MoveKind kind = ClassifyMove(m, list.scores[i]);
@@ -720,7 +729,7 @@ int SearchNodeMoves(Node& node, MoveList& list) {
 
         // The next move is known already: its child's slot loads while this move is searched
         if (i < list.count)
-            PrefetchSlot(Key1After(PickNextMove(list, i + 1)));
+            PrefetchSlot(Key1After(pick(i + 1)));
 
         // Steps 16.6 and 16.7. The child's depth: extended, reduced or one less
         MakeMove(m);
