@@ -135,12 +135,15 @@ int StaticExchange(Move m, int side) {
     const Bitboard diagonal = pieces[White][BishopsQueens] | pieces[Black][BishopsQueens];
     const Bitboard straight = pieces[White][RooksQueens] | pieces[Black][RooksQueens];
 
-    Bitboard attackers = (BishopAttacks(to, occupancy) & diagonal)
-                       | (PawnAttacks[White][to] & pieces[Black][Pawn])
+    // sliders off the square's lines are not looked up
+    Bitboard attackers = (PawnAttacks[White][to] & pieces[Black][Pawn])
                        | (PawnAttacks[Black][to] & pieces[White][Pawn])
                        | (KnightAttacks[to] & (pieces[White][Knight] | pieces[Black][Knight]))
-                       | (RookAttacks(to, occupancy) & straight)
                        | (KingAttacks[to] & (pieces[White][King] | pieces[Black][King]));
+    if (BishopRays[to] & diagonal)
+        attackers |= BishopAttacks(to, occupancy) & diagonal;
+    if (RookRays[to] & straight)
+        attackers |= RookAttacks(to, occupancy) & straight;
 
     int gain = captured != 0 ? PieceValue[captured] : 0;
     if (promotion != 0)
