@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 
 #include "Bitboard.h"
@@ -745,6 +746,47 @@ std::string FormatRow(const char* name, Score term, Score sum) {
     return line;
 }
 
+// Positions come back in a search (the node of a failed null move, transpositions,
+// the next iteration's leaves), so their values are kept. A value reads the pieces,
+// the side to move, the castling rights and the root's side (whose king the danger
+// table fears for); the keys leave out the rights and give the side to move only
+// relative to the root, so all three are mixed in.
+struct ValueEntry {
+    uint64_t key;        // 0 in an empty slot
+    uint32_t check;      // low half of the second key
+    int32_t value;
+};
+
+constexpr int ValueCacheBits = 12;   // 4096 slots of 16 bytes: a larger table misses the second-level cache
+constexpr uint64_t BlackToMoveMix = 0x9E3779B97F4A7C15ULL;
+constexpr uint64_t BlackRootMix = 0xC2B2AE3D27D4EB4FULL;
+thread_local int32_t DangerRootSide = White;
+
+// Allocated by each thread at its first evaluation
+thread_local std::unique_ptr<ValueEntry[]> ValueCache;
+
+ValueEntry* ValueCacheBlock() {
+    if (!ValueCache)
+        ValueCache = std::make_unique<ValueEntry[]>(size_t(1) << ValueCacheBits);   // zeroed: every slot empty
+    return ValueCache.get();
+}
+
+uint64_t ValueKey() {
+    const StateRecord& state = CurrentState();
+    uint64_t key = state.key1 ^ (Position.sideToMove == Black ? BlackToMoveMix : 0)
+                 ^ (DangerRootSide == Black ? BlackRootMix : 0);
+    for (int side = White; side <= Black; ++side)
+        for (int kind = 0; kind < 2; ++kind)
+            if (state.castling[side] & (1 << kind))
+                key ^= Zobrist1.castle[side][kind];
+    return key;
+}
+
+void ClearValueCache() {
+    if (ValueCache)
+        std::fill_n(ValueCache.get(), size_t(1) << ValueCacheBits, ValueEntry{});
+}
+
 // Caches are emptied by the thread that owns them, at its next search or "eval"
 std::atomic<uint32_t> CacheGeneration{0};
 thread_local uint32_t SeenCacheGeneration = 0;
@@ -783,7 +825,16 @@ int32_t GamePhase() {
     return (m - EndgameMaterial) * 128 / (MiddlegameMaterial - EndgameMaterial);
 }
 
-int32_t Evaluate() { return EvaluatePosition<false>(nullptr); }
+int32_t Evaluate() {
+    const uint64_t key = ValueKey();
+    const uint32_t check = uint32_t(CurrentState().key2);
+    ValueEntry& entry = ValueCacheBlock()[key >> (64 - ValueCacheBits)];
+    if (entry.key == key && entry.check == check)
+        return entry.value;
+    const int32_t value = EvaluatePosition<false>(nullptr);
+    entry = {key, check, value};
+    return value;
+}
 
 int32_t EvaluateTraced(EvalTrace& trace) { return EvaluatePosition<true>(&trace); }
 
@@ -791,6 +842,7 @@ void ClearEvalCaches() { CacheGeneration.fetch_add(1, std::memory_order_relaxed)
 
 void ClearThreadEvalCaches() {
     ClearPawnCache();
+    ClearValueCache();
     for (MaterialEntry& entry : MaterialCache)
         entry = {};
 }
@@ -841,6 +893,7 @@ int32_t Imbalance(int us) {
 
 void InitKingDangerTable(int rootSide) {
     RefreshEvalCaches();
+    DangerRootSide = rootSide;
     int32_t base[101];
     for (int i = 0; i <= 100; ++i) {
         base[i] = 2 * i * i / 5;

@@ -241,7 +241,8 @@ TEST(EvaluationDriver, ScaleFactorsOfPawnlessSidesAndOppositeBishops) {
     };
     for (const auto& c : cases) {
         ASSERT_TRUE(LoadFen(c.fen));
-        Evaluate();
+        EvalTrace trace{};
+        EvaluateTraced(trace);   // the scale factors are set by a full evaluation, not by a cached value
         EXPECT_EQ(ScaleFactor[White], c.white) << c.rule;
         EXPECT_EQ(ScaleFactor[Black], c.black) << c.rule;
         EXPECT_EQ(EndgameScale, c.endgame) << c.rule;
@@ -492,6 +493,65 @@ TEST(EvaluationCaches, ValuesWithWarmCachesEqualValuesAfterClearing) {
         ClearThreadEvalCaches();
         EXPECT_TRUE(EvaluateHere() == warm[i]) << positions[i];
     }
+}
+
+// Every node of the tree below the current position, reached by make and unmake as
+// in a search, gets from the value cache what a full evaluation gives
+void CompareCachedValues(int depth, int& nodes, int& mismatches) {
+    ++nodes;
+    const int32_t cached = Evaluate();
+    EvalTrace trace{};
+    mismatches += cached != EvaluateTraced(trace) || cached != Evaluate();
+    if (depth == 0)
+        return;
+    MoveList list;
+    GenerateLegal(list);
+    for (int i = 1; i <= list.count; ++i) {
+        MakeMove(list.moves[i]);
+        CompareCachedValues(depth - 1, nodes, mismatches);
+        UnmakeMove();
+    }
+}
+
+// Each tree twice, with either side as the root: the danger table changes under
+// the values the first pass cached
+TEST(EvaluationCaches, CachedValuesOverPerftTreesEqualFullEvaluations) {
+    int nodes = 0, mismatches = 0;
+    ClearThreadEvalCaches();
+    for (const char* fen : {"r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1",
+                            "r1bq1rk1/pp2bppp/2n1pn2/3p4/2PP4/2N1PN2/PP3PPP/R2QKB1R w KQ - 0 8"})
+        for (int depth : {2, 3})
+            for (int root : {White, Black})
+                if (LoadFen(fen)) {
+                    InitKingDangerTable(root);
+                    CompareCachedValues(depth, nodes, mismatches);
+                }
+    EXPECT_GT(nodes, 100000);
+    EXPECT_EQ(mismatches, 0) << "of " << nodes << " nodes";
+}
+
+// The position's keys leave out the castling rights and give the side to move only
+// relative to the root: a value cached for one is never served for the other
+TEST(EvaluationCaches, ValuesOfPositionsWithTheSameKeysAreToldApart) {
+    const std::string placement = "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R ";
+    const std::vector<std::string> variants = {placement + "w KQkq - 0 1", placement + "w - - 0 1",
+                                               placement + "b KQkq - 0 1", placement + "w Kq - 0 1"};
+    auto value = [](const std::string& fen, int root) {
+        EXPECT_TRUE(LoadFen(fen));
+        InitKingDangerTable(root);
+        return Evaluate();
+    };
+    std::vector<int32_t> fresh;
+    for (int root : {White, Black})
+        for (const std::string& fen : variants) {
+            ClearThreadEvalCaches();
+            fresh.push_back(value(fen, root));
+        }
+    ClearThreadEvalCaches();
+    for (int round = 0; round < 2; ++round)
+        for (int root : {White, Black})
+            for (size_t i = 0; i < variants.size(); ++i)
+                EXPECT_EQ(value(variants[i], root), fresh[root * variants.size() + i]) << variants[i] << " root " << root;
 }
 
 // Kings on a1 and h8 with the pawns given
