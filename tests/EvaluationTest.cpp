@@ -621,8 +621,8 @@ std::string MaterialFen(const int (&white)[5], const int (&black)[5]) {
 // the second never takes the first one's imbalance or scales
 TEST(EvaluationCaches, MaterialSharingASlotIsToldApart) {
     std::mt19937 random(5);
-    constexpr int full[5] = {8, 2, 2, 2, 1};   // pawns, knights, bishops, rooks, queen
-    const auto some = [&random, &full](int (&n)[5]) {
+    static constexpr int full[5] = {8, 2, 2, 2, 1};   // pawns, knights, bishops, rooks, queen
+    const auto some = [&random](int (&n)[5]) {
         for (int kind = 0; kind < 5; ++kind)
             n[kind] = int(random() % (full[kind] + 1));
     };
