@@ -4,10 +4,13 @@ EXE ?= varnok
 CMAKE_FLAGS := -DCMAKE_BUILD_TYPE=Release -DVARNOK_TESTS=OFF
 BUILD_DIR := build-make
 
-# Only a compiler named on the command line or in the environment replaces CMake's choice
+# A compiler named on the command line or in the environment is used; otherwise
+# clang++ when installed (the faster engine), else CMake's choice
 ifneq ($(filter command line environment,$(origin CXX)),)
 CMAKE_FLAGS += -DCMAKE_CXX_COMPILER=$(CXX)
 BUILD_DIR := build-make-$(notdir $(firstword $(CXX)))
+else ifneq ($(shell command -v clang++),)
+CMAKE_FLAGS += -DCMAKE_CXX_COMPILER=clang++
 endif
 
 .PHONY: all clean
