@@ -442,27 +442,34 @@ bool operator==(const Outcome& a, const Outcome& b) {
         && a.passed == b.passed && a.halfOpen[White] == b.halfOpen[White] && a.halfOpen[Black] == b.halfOpen[Black];
 }
 
-// Every node of the tree below the current position compares the cached pawn
-// terms with the terms computed afresh
-void CompareCachedStructures(int depth, int& nodes, int& mismatches) {
-    ++nodes;
-    const Score cached = PawnStructure();
-    const Bitboard passed = PassedPawns;
-    const uint8_t halfOpen[2] = {HalfOpenFiles[White], HalfOpenFiles[Black]};
-    PassedPawns = 0;
-    const Score fresh = EvalPawns(White) - EvalPawns(Black);
-    if (cached != fresh || passed != PassedPawns || halfOpen[White] != HalfOpenFiles[White]
-        || halfOpen[Black] != HalfOpenFiles[Black])
-        ++mismatches;
+// Visits every node of the tree below the current position, reached by make and
+// unmake as in a search
+template <typename Visit>
+void VisitTree(int depth, Visit visit) {
+    visit();
     if (depth == 0)
         return;
     MoveList list;
     GenerateLegal(list);
     for (int i = 1; i <= list.count; ++i) {
         MakeMove(list.moves[i]);
-        CompareCachedStructures(depth - 1, nodes, mismatches);
+        VisitTree(depth - 1, visit);
         UnmakeMove();
     }
+}
+
+// The cached pawn terms against the terms computed afresh
+void CompareCachedStructures(int depth, int& nodes, int& mismatches) {
+    VisitTree(depth, [&] {
+        ++nodes;
+        const Score cached = PawnStructure();
+        const Bitboard passed = PassedPawns;
+        const uint8_t halfOpen[2] = {HalfOpenFiles[White], HalfOpenFiles[Black]};
+        PassedPawns = 0;
+        const Score fresh = EvalPawns(White) - EvalPawns(Black);
+        mismatches += cached != fresh || passed != PassedPawns || halfOpen[White] != HalfOpenFiles[White]
+                   || halfOpen[Black] != HalfOpenFiles[Black];
+    });
 }
 
 }  // namespace
@@ -495,22 +502,14 @@ TEST(EvaluationCaches, ValuesWithWarmCachesEqualValuesAfterClearing) {
     }
 }
 
-// Every node of the tree below the current position, reached by make and unmake as
-// in a search, gets from the value cache what a full evaluation gives
+// Every node gets from the value cache what a full evaluation gives
 void CompareCachedValues(int depth, int& nodes, int& mismatches) {
-    ++nodes;
-    const int32_t cached = Evaluate();
-    EvalTrace trace{};
-    mismatches += cached != EvaluateTraced(trace) || cached != Evaluate();
-    if (depth == 0)
-        return;
-    MoveList list;
-    GenerateLegal(list);
-    for (int i = 1; i <= list.count; ++i) {
-        MakeMove(list.moves[i]);
-        CompareCachedValues(depth - 1, nodes, mismatches);
-        UnmakeMove();
-    }
+    VisitTree(depth, [&] {
+        ++nodes;
+        const int32_t cached = Evaluate();
+        EvalTrace trace{};
+        mismatches += cached != EvaluateTraced(trace) || cached != Evaluate();
+    });
 }
 
 // Each tree twice, with either side as the root: the danger table changes under
