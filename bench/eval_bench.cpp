@@ -12,6 +12,7 @@
 
 #include "Evaluation.h"
 #include "GenMoves.h"
+#include "Board.h"
 #include "Init.h"
 #include "Magic.h"
 #include "Makemove.h"

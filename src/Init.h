@@ -1,9 +1,5 @@
-// Start-up tables (masks, distances, steps, futility margins, hash keys) and
-// the FEN reader and writer.
+// Start-up tables: masks, lines, distances, steps, futility margins and the hash keys.
 #pragma once
-
-#include <string>
-#include <string_view>
 
 #include "Parametres.h"
 
@@ -55,26 +51,3 @@ void InitTables();
 int32_t NextRandom();
 uint64_t RandomKey();
 extern int32_t RandomState;
-
-inline constexpr const char* StartFen = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1";
-
-// Resets every field of the position.
-void ClearPosition();
-
-// The largest halfmove clock and full-move number a FEN may give: far beyond
-// any real game, small enough that no counter derived from them can overflow
-constexpr int32_t MaxFenClock = 10000;
-
-// Replaces the position with the one the FEN describes. On a malformed or
-// impossible FEN the position is left untouched and false is returned, with
-// the reason in error. Missing fields after the placement read as "w - - 0 1".
-bool ReadFen(std::string_view text, std::string& error);
-
-// The FEN of the current position.
-std::string WriteFen();
-
-// (letter - 'a') + 8 x (digit - '1'), low 8 bits: no range check
-int SquareFromText(std::string_view text);
-
-// Both keys computed from scratch (pieces and the side key only, as the incremental keys are)
-void ComputeKeys(uint64_t& key1, uint64_t& key2);

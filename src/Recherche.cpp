@@ -11,6 +11,7 @@
 #include "Evaluation.h"
 #include "GenMoves.h"
 #include "Hash.h"
+#include "Board.h"
 #include "Init.h"
 #include "Magic.h"
 #include "Makemove.h"

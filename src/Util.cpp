@@ -7,7 +7,6 @@
 #include <ctime>
 
 #include "GenMoves.h"
-#include "Init.h"
 #include "Makemove.h"
 
 SearchMoveList SearchMoves;
@@ -178,6 +177,10 @@ bool IsSquareText(std::string_view text) {
 
 }  // namespace
 
+int SquareFromText(std::string_view text) {
+    return ((text[0] - 'a') + 8 * (text[1] - '1')) & 0xFF;
+}
+
 std::string MoveToText(Move m) {
     std::string text = SquareName(MoveFrom(m)) + SquareName(MoveTo(m));
     switch (MovePromotion(m)) {
@@ -239,29 +242,6 @@ void PlayMoveText(const std::string& text) {
         }
         MakeMove(m);
     }
-}
-
-bool HandlePosition(const std::string& line) {
-    if (int start = Pos("startpos", line); start > 0) {
-        std::string error;
-        ReadFen(StartFen, error);
-        if (int moves = Pos("moves", line); moves > 0)
-            PlayMoveText(Trim(CopyFrom(line, moves + 5)));
-        return true;
-    }
-    if (int a = Pos("fen", line); a > 0) {
-        const int b = Pos("moves", line);
-        std::string fen = b < 1 ? Trim(CopyFrom(line, a + 4)) : Trim(line.substr(size_t(a + 2), size_t(std::max(0, b - a - 3))));
-        std::string error;
-        if (!ReadFen(fen, error)) {
-            WriteLine("info string invalid FEN (" + error + "): the position is unchanged");
-            return true;
-        }
-        if (b > 0)
-            PlayMoveText(Trim(CopyFrom(line, b + 5)));
-        return true;
-    }
-    return false;
 }
 
 void ReadSearchMoves(const std::string& text) {

@@ -1,5 +1,5 @@
 // Console input and output, the millisecond clock, string helpers, and the
-// text form of moves with the "position" command.
+// text form of moves.
 #pragma once
 
 #include <cstdint>
@@ -30,6 +30,9 @@ bool ParseInt32(std::string_view text, int32_t& value);
 void InitClock();
 uint64_t ClockMs();
 
+// (letter - 'a') + 8 x (digit - '1'), low 8 bits: no range check
+int SquareFromText(std::string_view text);
+
 std::string MoveToText(Move m);
 // The word as a move of the current position, built without generating moves
 Move MoveFromText(std::string_view word);
@@ -39,9 +42,6 @@ Move FindLegalMove(std::string_view word);
 // Plays the blank-separated moves; stops at the first word that is not a legal move
 // (or when the state stack is full) and reports it with an "info string" line.
 void PlayMoveText(const std::string& text);
-
-// The "position" command handler; returns true when the line is to be emptied
-bool HandlePosition(const std::string& line);
 
 constexpr int MaxSearchMoves = 100;
 struct SearchMoveList {

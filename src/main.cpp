@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "Bitboard.h"
+#include "Board.h"
 #include "Evaluation.h"
 #include "GenMoves.h"
 #include "Hash.h"
@@ -423,41 +423,22 @@ void RunDivideLine(const std::string& line) {
     }
 }
 
-std::string SquareList(Bitboard squares) {
-    std::string text;
-    while (squares) {
-        Square s = PopLowest(squares);
-        text += std::string(text.empty() ? "" : " ") + char('a' + FileOf(s)) + char('1' + RankOf(s));
+// "position startpos [moves ...]" or "position fen FEN [moves ...]"; true when
+// the line is to be emptied. The FEN is the text between "fen" and "moves".
+bool HandlePosition(const std::string& line) {
+    const int movesAt = Pos("moves", line);
+    const std::string moves = movesAt > 0 ? Trim(CopyFrom(line, movesAt + 5)) : std::string();
+    if (Pos("startpos", line) > 0) {
+        SetUpPosition(StartFen, moves);
+        return true;
     }
-    return text;
-}
-
-// The board as White sees it, the FEN, both keys and the pieces giving check
-void DisplayPosition() {
-    HaltSearch();
-    const std::string rule = " +---+---+---+---+---+---+---+---+";
-    WriteLine("");
-    WriteLine(rule);
-    for (int rank = 7; rank >= 0; --rank) {
-        std::string row = " |";
-        for (int file = 0; file < 8; ++file) {
-            Square s = 8 * rank + file;
-            char letter = " PNBRQK"[Position.board[s]];
-            if (Position.pieces[Black][AllPieces] & SetMask[s])
-                letter = char(letter + 32);
-            row += std::string(" ") + letter + " |";
-        }
-        WriteLine(row + " " + char('1' + rank));
-        WriteLine(rule);
+    if (const int at = Pos("fen", line); at > 0) {
+        const std::string fen = movesAt < 1 ? Trim(CopyFrom(line, at + 4))
+                                            : Trim(line.substr(size_t(at + 2), size_t(std::max(0, movesAt - at - 3))));
+        SetUpPosition(fen, moves);
+        return true;
     }
-    WriteLine("   a   b   c   d   e   f   g   h");
-    WriteLine("");
-    char keys[64];
-    std::snprintf(keys, sizeof keys, "Key1: %016llX  Key2: %016llX", (unsigned long long)CurrentState().key1,
-                  (unsigned long long)CurrentState().key2);
-    WriteLine("Fen: " + WriteFen());
-    WriteLine(keys);
-    WriteLine("Checkers: " + SquareList(Checkers()));
+    return false;
 }
 
 // Runs the tests of one pass, in their fixed order; returns false on "quit"
@@ -497,8 +478,10 @@ bool HandleLine(std::string line) {
         RunDivideLine(line);
     if (line == "quit")
         return false;
-    if (line == "d")
-        DisplayPosition();
+    if (line == "d") {
+        HaltSearch();
+        ShowBoard();
+    }
     if (line == "eval") {
         HaltSearch();  // the evaluation's scratch state is the search's too
         RunEvalCommand();

@@ -15,6 +15,7 @@
 #include "Evaluation.h"
 #include "Findepartie.h"
 #include "GenMoves.h"
+#include "Board.h"
 #include "Init.h"
 #include "Makemove.h"
 #include "Pawns.h"

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "GenMoves.h"
+#include "Board.h"
 #include "Init.h"
 #include "Makemove.h"
 #include "Parametres.h"

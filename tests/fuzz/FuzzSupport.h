@@ -12,6 +12,7 @@
 
 #include "GenMoves.h"
 #include "Hash.h"
+#include "Board.h"
 #include "Init.h"
 #include "Magic.h"
 #include "Perft.h"

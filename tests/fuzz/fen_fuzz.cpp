@@ -1,6 +1,6 @@
-// Fuzz target: the text after "position fen" (a FEN, perhaps "moves" and a
-// move list) goes through the "position" handler; whatever position results,
-// refused or played, must pass the checks of FuzzSupport.h.
+// Fuzz target: a FEN, perhaps "moves" and a move list, set up as the
+// "position fen" command does; whatever position results, refused or played,
+// must pass the checks of FuzzSupport.h.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -14,7 +14,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The command loop never passes a line feed on; the reader trims the line
     std::string text(reinterpret_cast<const char*>(data), size);
     text = Trim(text.substr(0, text.find('\n')));
-    HandlePosition("position fen " + text);
+    const size_t moves = text.find("moves");
+    SetUpPosition(text.substr(0, moves), moves == std::string::npos ? "" : text.substr(moves + 5));
     CheckNoKingCapturable();
     CheckRoundTripAndPerft();
     return 0;
