@@ -10,13 +10,14 @@
 #include <string>
 #include <vector>
 
+#include "Board.h"
 #include "Evaluation.h"
 #include "GenMoves.h"
-#include "Board.h"
 #include "Init.h"
 #include "Magic.h"
 #include "Makemove.h"
 #include "Parametres.h"
+#include "Thread.h"
 
 namespace {
 

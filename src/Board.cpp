@@ -1,5 +1,6 @@
 // The board as a whole: clearing it, setting it up from a FEN (checked before
 // anything is changed), writing it back as a FEN, and its keys from scratch.
+#include "Thread.h"
 #include "Board.h"
 
 #include <algorithm>

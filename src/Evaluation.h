@@ -7,19 +7,6 @@
 
 #include "EvalTerms.h"
 
-// Scratch state of one evaluation, per thread, reset by ResetEvalState at every call.
-extern thread_local constinit Score PieceMobility[2];         // unweighted, by side
-extern thread_local constinit int32_t KingAttackersCount[2];  // by attacking side
-extern thread_local constinit int32_t KingAttackersWeight[2];
-extern thread_local constinit int32_t KingAdjacentAttacks[2];
-extern thread_local constinit int32_t ScaleFactor[2];         // 64ths, used when that side is ahead
-extern thread_local constinit Bitboard AttackedBy[2][7];      // [0] all, then by piece type 1..6
-extern thread_local constinit Bitboard KingZone[2];           // zone of the enemy king, by attacking side
-extern thread_local constinit int32_t EndgameScale;           // the scale chosen for the blend
-
-// Danger to the king of a side by danger index; built once per search by the searching thread
-extern thread_local constinit int32_t KingDanger[2][101];
-
 // Value of the current position for the side to move
 int32_t Evaluate();
 

@@ -6,6 +6,7 @@
 #include "Bitboard.h"
 #include "EvalTerms.h"
 #include "Init.h"
+#include "Thread.h"
 
 namespace {
 

@@ -3,6 +3,7 @@
 #include "Bitboard.h"
 #include "Init.h"
 #include "Magic.h"
+#include "Thread.h"
 
 // ---------------------------------------------------------------------------
 // Attack and check detection

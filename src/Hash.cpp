@@ -6,13 +6,13 @@
 
 #include <sys/mman.h>
 
+#include "Thread.h"
+
 alignas(64) HashCell* HashTable = nullptr;
 alignas(64) uint32_t HashSize = 0;
 // Written by the stores of every search thread: a cache line of its own, away from
 // the table's address and size that every probe reads
 alignas(64) std::atomic<uint32_t> HashUsed{0};
-thread_local constinit Move HashMove = 0;
-thread_local constinit int32_t RootPly = 0;
 
 namespace {
 
@@ -132,11 +132,11 @@ void ClearHash() {
 }
 
 int ProbeHash(int depth, int alpha, int beta, uint64_t key1, uint64_t key2) {
-    HashMove = 0;
+    ThisThread.HashMove = 0;
     const Hash slot = Decode(CellFor(key1));
     if (slot.key1 != key1 || slot.key2 != key2)
         return NoValue;
-    HashMove = slot.best;
+    ThisThread.HashMove = slot.best;
     if (depth > slot.profondeur)
         return NoValue;
     int value = slot.valeur;

@@ -32,8 +32,6 @@ struct HashCell {
 extern HashCell* HashTable;               // on cache lines of their own: every probe reads them
 extern uint32_t HashSize;                 // entries, a power of two
 extern std::atomic<uint32_t> HashUsed;    // slots filled since the last clear (approximate with several threads)
-extern thread_local constinit Move HashMove;        // move of this thread's last probe whose keys matched
-extern thread_local constinit int32_t RootPly;      // plyCounter of this thread's search root
 
 // Entries for a table of the given megabytes: the largest power of two not
 // above megabytes x 32768, at least 1024.

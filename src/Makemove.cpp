@@ -1,6 +1,7 @@
 #include "Makemove.h"
 
 #include "Init.h"
+#include "Thread.h"
 
 namespace {
 

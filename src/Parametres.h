@@ -53,11 +53,6 @@ struct PositionRecord {
     StateRecord states[StateCount];
 };
 
-// Each searching thread plays on a position of its own
-extern thread_local constinit PositionRecord Position;
-
-inline StateRecord& CurrentState() { return Position.states[Position.stateIndex]; }
-
 struct ZobristSet {
     uint64_t side;
     uint64_t ep[64];

@@ -7,12 +7,6 @@
 
 #include "EvalTerms.h"
 
-// Per side, bit f set when the side has no pawn on file f
-extern thread_local constinit uint8_t HalfOpenFiles[2];
-
-// Passed pawns of both sides; only the front pawn of a file
-extern thread_local constinit Bitboard PassedPawns;
-
 // The pawn terms of side (good for side); records its passed pawns and half-open files
 Score EvalPawns(int side);
 

@@ -8,37 +8,19 @@
 #include <string>
 
 #include "Bitboard.h"
+#include "Board.h"
 #include "Evaluation.h"
 #include "GenMoves.h"
 #include "Hash.h"
-#include "Board.h"
 #include "Init.h"
 #include "Magic.h"
 #include "Makemove.h"
+#include "Thread.h"
 #include "Util.h"
 #include "main.h"
 
-thread_local constinit std::atomic<uint64_t> NodeCount{0};
-thread_local constinit std::atomic<uint64_t> QuiescenceNodeCount{0};
-thread_local constinit int32_t PollCounter = 0;
-thread_local constinit Move KillerMoves[MaxSearchPlies + 1][2]{};
-thread_local constinit int32_t HistoryTable[15][64]{};
-
-thread_local constinit int32_t IterationDepth = 0;
-thread_local constinit int32_t LastCompletedDepth = 0;
-thread_local constinit Move PrincipalVariation[MaxSearchPlies + 1]{};
-thread_local constinit int32_t PrincipalVariationLength = 0;
-thread_local constinit Move BestLine[MaxSearchPlies + 1]{};
-thread_local constinit uint64_t RootNodes[MaxMoves + 1]{};
-thread_local constinit Move RootBestMove = 0;
-thread_local constinit int32_t RootBestScore = 0;
-thread_local constinit bool NewBestFound = false;
-thread_local constinit int32_t RootMoveCount = 0;
-thread_local constinit bool RootResearch = false;
-thread_local constinit bool FirstRootMoveDone = false;
 std::atomic<uint64_t> LastElapsed{0};
-thread_local constinit bool SearchOutput = true;
-thread_local constinit bool OwnsClock = true;
+std::atomic<bool> MainPastFirstIteration{false};
 
 namespace {
 
@@ -50,11 +32,8 @@ constexpr uint64_t NewBestQuietMs = 60;     // new-best lines wait until the sea
 constexpr uint64_t ProgressQuietMs = 1000;  // progress lines wait until the search has run this long
 constexpr int ClockPollInterval = 5000;     // nodes between two readings of the clock, less one
 
-// Gains of one exchange sequence; a square sees at most 32 captures
-thread_local constinit int32_t SwapList[64]{};
-
 void Say(const std::string& line) {
-    if (SearchOutput)
+    if (ThisThread.SearchOutput)
         WriteLine(line);
 }
 
@@ -70,55 +49,11 @@ void CountNode(std::atomic<uint64_t>& counter) {
     counter.store(counter.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
 }
 
-// The node counters of the search threads, so that any of them can add up the
-// nodes of all; changed only while no search runs
-struct ThreadCounters {
-    std::atomic<uint64_t>* full;
-    std::atomic<uint64_t>* quiescence;
-};
-ThreadCounters SearchThreadCounters[MaxSearchThreads];
-std::atomic<int> SearchThreadCount{0};
-// This thread's place among the search threads; -1 for a thread that searches
-// alone (the console's, for bench)
-thread_local constinit int SearchThreadIndex = -1;
-// Helpers watch a node limit only once the main thread is past depth 2
-std::atomic<bool> MainPastFirstIteration{false};
-
 std::string HashFullLine() { return "info hashfull " + std::to_string(HashFullPermille()); }
 
 bool IsMateScore(int score) { return score > MateBound || score < -MateBound; }
 
 }  // namespace
-
-uint64_t ThreadNodes() {
-    return NodeCount.load(std::memory_order_relaxed) + QuiescenceNodeCount.load(std::memory_order_relaxed);
-}
-
-uint64_t SearchedNodes() {
-    if (SearchThreadIndex < 0)
-        return ThreadNodes();
-    uint64_t nodes = 0;
-    const int threads = SearchThreadCount.load(std::memory_order_relaxed);
-    for (int i = 0; i < threads; ++i)
-        nodes += SearchThreadCounters[i].full->load(std::memory_order_relaxed)
-               + SearchThreadCounters[i].quiescence->load(std::memory_order_relaxed);
-    return nodes;
-}
-
-void RegisterSearchThread(int index) {
-    SearchThreadIndex = index;
-    SearchThreadCounters[index] = {&NodeCount, &QuiescenceNodeCount};
-}
-
-void SetSearchThreadCount(int threads) { SearchThreadCount = threads; }
-
-void ResetSearchThreadCounters() {
-    MainPastFirstIteration = false;
-    for (int i = 0; i < SearchThreadCount; ++i) {
-        SearchThreadCounters[i].full->store(0);
-        SearchThreadCounters[i].quiescence->store(0);
-    }
-}
 
 // ---------------------------------------------------------------------------
 // Move ordering and static exchange
@@ -149,7 +84,7 @@ int StaticExchange(Move m, int side) {
     int gain = captured != 0 ? PieceValue[captured] : 0;
     if (promotion != 0)
         gain += PieceValue[promotion] - PieceValue[Pawn];
-    SwapList[0] = gain;
+    ThisThread.SwapList[0] = gain;
     int n = 1;
 
     side ^= 1;
@@ -182,7 +117,7 @@ int StaticExchange(Move m, int side) {
             bonus = PieceValue[Queen] - PieceValue[Pawn];
             type = Queen;
         }
-        SwapList[n] = bonus + onSquare - SwapList[n - 1];
+        ThisThread.SwapList[n] = bonus + onSquare - ThisThread.SwapList[n - 1];
         ++n;
         if (onSquare == PieceValue[King])
             break;
@@ -195,9 +130,9 @@ int StaticExchange(Move m, int side) {
     }
 
     for (int k = n - 1; k >= 1; --k)
-        if (SwapList[k] > -SwapList[k - 1])
-            SwapList[k - 1] = -SwapList[k];
-    return SwapList[0];
+        if (ThisThread.SwapList[k] > -ThisThread.SwapList[k - 1])
+            ThisThread.SwapList[k - 1] = -ThisThread.SwapList[k];
+    return ThisThread.SwapList[0];
 }
 
 namespace {
@@ -235,18 +170,18 @@ void ScoreMoves(Move hashMove, int ply, MoveList& list) {
         [&](Move m) {
             if (MoveGivesCheck(m))
                 return QuietCheckScore;
-            if (m == KillerMoves[ply][0])
+            if (m == ThisThread.KillerMoves[ply][0])
                 return NewerKillerScore;
-            if (m == KillerMoves[ply][1])
+            if (m == ThisThread.KillerMoves[ply][1])
                 return OlderKillerScore;
-            return HistoryTable[MovePiece(m) | side << 3][MoveTo(m)] + LosingMove;
+            return ThisThread.HistoryTable[MovePiece(m) | side << 3][MoveTo(m)] + LosingMove;
         });
 }
 
 // Captures that lose more than a pawn, and quiet moves other than checks, are not searched
 void ScoreQuiescenceMoves(MoveList& list) {
     ScoreEachMove(
-        list, HashMove, [](int gain) { return gain > -PieceValue[Pawn] ? gain : LosingMove; },
+        list, ThisThread.HashMove, [](int gain) { return gain > -PieceValue[Pawn] ? gain : LosingMove; },
         [](Move m) { return MoveGivesCheck(m) ? QuiescenceCheckScore : LosingMove; });
 }
 
@@ -270,7 +205,7 @@ Move PickNextRootMove(MoveList& list, int i, int& slot) { return PickNextMove(li
 
 void ScoreRootMoves(Move hashMove, MoveList& list) {
     for (int i = 1; i <= list.count; ++i) {
-        int score = int(uint32_t(RootNodes[i]) >> 5);
+        int score = int(uint32_t(ThisThread.RootNodes[i]) >> 5);
         if (list.moves[i] == hashMove)
             score += RootHashMoveBonus;
         list.scores[i] = score;
@@ -305,7 +240,7 @@ void ComputeTimeBudget() {
     const uint32_t movesToGo = uint32_t(std::max(MovesToGo, 1));
 
     TimeBudget = 0;
-    PollCounter = 0;
+    ThisThread.PollCounter = 0;
     // What the GUI and the system take between moves is kept back
     const uint32_t avail = time > MoveOverhead + 40 ? uint32_t(time - MoveOverhead) : 40;
     const uint32_t inc = uint32_t(std::nearbyint(double(increment) * 0.6));
@@ -339,19 +274,19 @@ namespace {
 
 // Tools' fixed time per move; stops a little early so the answer is in on time
 bool MoveTimeUp() {
-    return MoveTimeLimit != 0 && !Pondering && IterationDepth > 2
+    return MoveTimeLimit != 0 && !Pondering && ThisThread.IterationDepth > 2
         && ClockMs() - MoveTimeStart.load() + MoveTimeMargin >= uint64_t(MoveTimeLimit);
 }
 
 void CheckClock() {
-    if (!Searching || !OwnsClock)
+    if (!Searching || !ThisThread.OwnsClock)
         return;
     if (ClockBudgetApplies) {
         const uint64_t elapsed = ElapsedMs();
-        if (elapsed > TimeMaximum.load() && !NoTimeLimit && IterationDepth > 2)
+        if (elapsed > TimeMaximum.load() && !NoTimeLimit && ThisThread.IterationDepth > 2)
             StopSearch = true;
-        if (elapsed > TimeBudget.load() && !RootResearch && !FirstRootMoveDone && !NoTimeLimit
-            && IterationDepth > 2)
+        if (elapsed > TimeBudget.load() && !ThisThread.RootResearch && !ThisThread.FirstRootMoveDone && !NoTimeLimit
+            && ThisThread.IterationDepth > 2)
             StopSearch = true;
     }
     if (MoveTimeUp())
@@ -366,16 +301,16 @@ bool MateFound(int score) { return MateLimit != 0 && score >= MateValue - (2 * M
 // Any search thread may see the node limit reached: a busy machine may not run
 // the main thread for a while
 void CheckNodeLimit() {
-    if (NodeLimit != 0 && (OwnsClock ? IterationDepth > 2 : MainPastFirstIteration.load())
+    if (NodeLimit != 0 && (ThisThread.OwnsClock ? ThisThread.IterationDepth > 2 : MainPastFirstIteration.load())
         && SearchedNodes() >= NodeLimit)
         StopSearch = true;
 }
 
 void PollClock() {
     CheckNodeLimit();
-    if (++PollCounter <= ClockPollInterval)
+    if (++ThisThread.PollCounter <= ClockPollInterval)
         return;
-    PollCounter = 0;
+    ThisThread.PollCounter = 0;
     CheckClock();
 }
 
@@ -392,7 +327,7 @@ void AdjustBudgetOnPonderHit(uint64_t elapsed) {
 }
 
 void IterationClockCheck() {
-    if (Searching && ClockBudgetApplies && ElapsedMs() > TimeBudget.load() && !NoTimeLimit && IterationDepth > 2)
+    if (Searching && ClockBudgetApplies && ElapsedMs() > TimeBudget.load() && !NoTimeLimit && ThisThread.IterationDepth > 2)
         StopSearch = true;
     if (Searching && MoveTimeUp())
         StopSearch = true;
@@ -447,13 +382,13 @@ bool CannotWinCap(int alpha, int& beta) {
     return false;
 }
 
-int Ply() { return Position.plyCounter - RootPly; }
+int Ply() { return Position.plyCounter - ThisThread.RootPly; }
 
 }  // namespace
 
 int Quiescence(int alpha, int beta, int qdepth) {
     // Step 1. Count the node for the clock; a node limit is watched here too
-    ++PollCounter;
+    ++ThisThread.PollCounter;
     CheckNodeLimit();
     if (StopSearch)
         return alpha;
@@ -502,7 +437,7 @@ int Quiescence(int alpha, int beta, int qdepth) {
 
     // Step 8. Search the moves worth trying
     for (int i = 1; i <= list.count; ++i) {
-        CountNode(QuiescenceNodeCount);
+        CountNode(ThisThread.QuiescenceNodeCount);
         const Move m = PickNextMove(list, i);
         if (!inCheck && list.scores[i] == LosingMove)
             return alpha;
@@ -571,10 +506,10 @@ namespace {
 constexpr int HistoryLimit = 4000;
 
 void RewardHistory(Move m, int side, int bonus) {
-    int32_t& entry = HistoryTable[MovePiece(m) | side << 3][MoveTo(m)];
+    int32_t& entry = ThisThread.HistoryTable[MovePiece(m) | side << 3][MoveTo(m)];
     entry += bonus;
     if (entry > HistoryLimit)
-        for (auto& row : HistoryTable)
+        for (auto& row : ThisThread.HistoryTable)
             for (auto& counter : row)
                 counter /= 2;
 }
@@ -637,9 +572,9 @@ int ChildDepth(const MoveKind& kind, int moveNumber, int depth, bool inCheck, bo
 
 // A quiet move that refutes a node becomes the newer killer of its ply
 void RememberKiller(Move m, int ply) {
-    if (m != KillerMoves[ply][0]) {
-        KillerMoves[ply][1] = KillerMoves[ply][0];
-        KillerMoves[ply][0] = m;
+    if (m != ThisThread.KillerMoves[ply][0]) {
+        ThisThread.KillerMoves[ply][1] = ThisThread.KillerMoves[ply][0];
+        ThisThread.KillerMoves[ply][0] = m;
     }
 }
 
@@ -654,7 +589,7 @@ int SearchChild(int alpha, int beta, int newDepth, bool pvNode, bool fullWindow,
     int v = -AlphaBeta(-alpha - 1, -alpha, newDepth, false);
     if (v > alpha && v < beta) {
         if (atRoot)
-            RootResearch = true;
+            ThisThread.RootResearch = true;
         v = -AlphaBeta(-beta, -alpha, newDepth, true);
     }
     return v;
@@ -672,7 +607,7 @@ bool NullMoveSearch(int beta, int depth, bool pvNode) {
     if (StopSearch)
         return false;
     if (v >= beta) {
-        StoreHash(depth - NullMoveReduction, beta, BoundLower, key1, key2, RootPly, 0);
+        StoreHash(depth - NullMoveReduction, beta, BoundLower, key1, key2, ThisThread.RootPly, 0);
         return true;
     }
     return false;
@@ -721,7 +656,7 @@ int SearchNodeMoves(Node& node, MoveList& list) {
     // Step 16. The moves
     for (int i = 1; i <= list.count; ++i) {
         // Step 16.1. Every move taken counts, pruned ones too
-        CountNode(NodeCount);
+        CountNode(ThisThread.NodeCount);
         const Move m = pick(i);
 
         // Steps 16.2 to 16.4. Extended, tactical, late
@@ -756,7 +691,7 @@ int SearchNodeMoves(Node& node, MoveList& list) {
         if (v >= node.beta) {
             if (!node.inCheck && !kind.tactical)
                 RememberKiller(m, node.ply);
-            StoreHash(node.depth, node.beta, BoundLower, node.key1, node.key2, RootPly, m);
+            StoreHash(node.depth, node.beta, BoundLower, node.key1, node.key2, ThisThread.RootPly, m);
             return node.beta;
         }
 
@@ -772,7 +707,7 @@ int SearchNodeMoves(Node& node, MoveList& list) {
 
     // Step 17. Store the result: exact when a move raised alpha, else an upper bound
     const int bound = node.alpha <= entryAlpha ? BoundUpper : BoundExact;
-    StoreHash(node.depth, node.alpha, bound, node.key1, node.key2, RootPly, node.hashMove);
+    StoreHash(node.depth, node.alpha, bound, node.key1, node.key2, ThisThread.RootPly, node.hashMove);
     return node.alpha;
 }
 
@@ -813,7 +748,7 @@ int AlphaBeta(int alpha, int beta, int depth, bool pvNode) {
         return r;
 
     // Step 8. The table move, searched first
-    Move hashMove = HashMove;
+    Move hashMove = ThisThread.HashMove;
 
     // Step 9. Depth used up: the quiescence search settles the captures
     if (depth <= 0 || ply >= MaxPly)
@@ -890,7 +825,7 @@ void CollectPrincipalVariation(int depth, Move first, int score) {
     length = std::min(length, MaxSearchPlies);
 
     // Step 2. The root move, already on the board
-    PrincipalVariation[1] = first;
+    ThisThread.PrincipalVariation[1] = first;
 
     // Step 3. Follow the table while its moves are legal here
     int made = 0;
@@ -900,7 +835,7 @@ void CollectPrincipalVariation(int depth, Move first, int score) {
             length = n - 1;
             break;
         }
-        PrincipalVariation[n] = m;
+        ThisThread.PrincipalVariation[n] = m;
         MakeMove(m);
         ++made;
     }
@@ -909,8 +844,8 @@ void CollectPrincipalVariation(int depth, Move first, int score) {
     while (made-- > 0)
         UnmakeMove();
     for (int n = length + 1; n <= MaxSearchPlies; ++n)
-        PrincipalVariation[n] = 0;
-    PrincipalVariationLength = length;
+        ThisThread.PrincipalVariation[n] = 0;
+    ThisThread.PrincipalVariationLength = length;
 }
 
 namespace {
@@ -944,42 +879,29 @@ std::string ResultLine(int depth, int multipv, int score, const std::string& sta
     return text;
 }
 
-// What the last result line written showed of the best move, so that the answer's
-// own line is not written twice
-struct ShownResult {
-    Move move;
-    int depth;
-    int score;
-};
-thread_local constinit ShownResult LastShownBest{};
-
-// The iteration and score that BestLine comes from
-thread_local constinit int AnswerDepth = 0;
-thread_local constinit int AnswerScore = 0;
-
 void ShowResult(int depth, int multipv, int score, const std::string& statistics, const Move* line, int length) {
     Say(ResultLine(depth, multipv, score, statistics, line, length));
-    if (multipv <= 1 && SearchOutput)
-        LastShownBest = {line[0], depth, score};
+    if (multipv <= 1 && ThisThread.SearchOutput)
+        ThisThread.LastShownBest = {line[0], depth, score};
 }
 
 // A draw already on the board is not searched
 bool RootDrawnByRule() { return CurrentState().halfmoveClock >= 100 || RepetitionCount(3) > 2; }
 
 void PlayTableMoveForDrawnRoot(int depth) {
-    BestLine[0] = HashSlotMove(CurrentState().key1);
-    AnswerDepth = depth;
-    AnswerScore = 0;
+    ThisThread.BestLine[0] = HashSlotMove(CurrentState().key1);
+    ThisThread.AnswerDepth = depth;
+    ThisThread.AnswerScore = 0;
 }
 
 // The root list in search order: by exchange and history first, by subtree size later
 void PrepareRootList(MoveList& list, int depth) {
-    HashMove = HashBestMove(CurrentState().key1, CurrentState().key2);
+    ThisThread.HashMove = HashBestMove(CurrentState().key1, CurrentState().key2);
     BuildRootList(list);
     if (depth < 5)
-        ScoreMoves(HashMove, 0, list);
+        ScoreMoves(ThisThread.HashMove, 0, list);
     else
-        ScoreRootMoves(HashMove, list);
+        ScoreRootMoves(ThisThread.HashMove, list);
 }
 
 // Progress lines once the search has run a while
@@ -1006,12 +928,12 @@ int RootChildDepth(Move m, int depth) { return MoveGivesCheck(m) || IsPawnToSeve
 // The nodes below a root move are credited to the slot it was taken from; the
 // first move of an iteration gets every node searched before it
 void CreditRootNodes(int slot, uint64_t& nodesBefore) {
-    FirstRootMoveDone = true;
-    RootNodes[slot] += ThreadNodes() - nodesBefore;
+    ThisThread.FirstRootMoveDone = true;
+    ThisThread.RootNodes[slot] += ThreadNodes() - nodesBefore;
     nodesBefore = ThreadNodes();
 }
 
-void RewardRootMove(Move m, int side) { HistoryTable[MovePiece(m) | side << 3][MoveTo(m)] += 1; }
+void RewardRootMove(Move m, int side) { ThisThread.HistoryTable[MovePiece(m) | side << 3][MoveTo(m)] += 1; }
 
 // Mated or stalemated at the root
 int ScoreWithoutMoves() { return CurrentState().inCheck ? -MateValue : 0; }
@@ -1034,8 +956,8 @@ void InsertRootLine(int score) {
         --at;
     }
     RootLines[at].score = score;
-    RootLines[at].length = std::min(PrincipalVariationLength, MaxSearchPlies);
-    std::copy(PrincipalVariation + 1, PrincipalVariation + 1 + RootLines[at].length, RootLines[at].pv);
+    RootLines[at].length = std::min(ThisThread.PrincipalVariationLength, MaxSearchPlies);
+    std::copy(ThisThread.PrincipalVariation + 1, ThisThread.PrincipalVariation + 1 + RootLines[at].length, RootLines[at].pv);
 }
 
 // The line to beat to enter the best lines: any score until there are enough of them
@@ -1072,12 +994,12 @@ bool SearchRootMoves(int depth, int beta, MoveList& list, Window window, Better 
     bool moveTaken = false;
     for (int i = 1; i <= list.count; ++i) {
         // Step 6.1. A stop ends the iteration between moves
-        ++RootMoveCount;
+        ++ThisThread.RootMoveCount;
         if (StopSearch)
             break;
 
         // Step 6.2. The next move by order score
-        CountNode(NodeCount);
+        CountNode(ThisThread.NodeCount);
         int slot;
         const Move m = PickNextRootMove(list, i, slot);
 
@@ -1101,7 +1023,7 @@ bool SearchRootMoves(int depth, int beta, MoveList& list, Window window, Better 
             better(m, v);
 
         // Step 6.9. Take the move back and look at the clock
-        RootResearch = false;
+        ThisThread.RootResearch = false;
         UnmakeMove();
         RootClockCheck();
         if (StopSearch)
@@ -1112,9 +1034,9 @@ bool SearchRootMoves(int depth, int beta, MoveList& list, Window window, Better 
 
 // Steps 1 to 5, shared: a fresh iteration, and its move list unless the board is a draw
 bool PrepareRootSearch(int depth, MoveList& list) {
-    RootResearch = false;
-    RootMoveCount = 0;
-    RootBestMove = 0;
+    ThisThread.RootResearch = false;
+    ThisThread.RootMoveCount = 0;
+    ThisThread.RootBestMove = 0;
     if (RootDrawnByRule()) {
         PlayTableMoveForDrawnRoot(depth);
         return false;
@@ -1142,16 +1064,16 @@ int RootSearch(int depth, int alpha, int beta) {
             alpha = v;
             bound = BoundExact;
             RewardRootMove(m, side);   // the move is still on the board: the row is the root side's
-            NewBestFound = true;
-            RootBestMove = m;
-            RootBestScore = v;
+            ThisThread.NewBestFound = true;
+            ThisThread.RootBestMove = m;
+            ThisThread.RootBestScore = v;
             CollectPrincipalVariation(depth, m, v);
             LastElapsed = ElapsedMs();
             if (LastElapsed > 0)
                 statistics = StatisticsText(LastElapsed);
             if (LastElapsed > NewBestQuietMs)
-                ShowResult(depth, 0, alpha, statistics, PrincipalVariation + 1,
-                           std::min(PrincipalVariationLength, depth));
+                ShowResult(depth, 0, alpha, statistics, ThisThread.PrincipalVariation + 1,
+                           std::min(ThisThread.PrincipalVariationLength, depth));
         });
 
     // Step 7. No move at all: mated or stalemated at the root
@@ -1160,13 +1082,13 @@ int RootSearch(int depth, int alpha, int beta) {
 
     // Step 8. A finished iteration is stored and counts as completed
     if (!StopSearch) {
-        StoreHash(depth, alpha, bound, key1, key2, RootPly, RootBestMove);
-        LastCompletedDepth = depth;
+        StoreHash(depth, alpha, bound, key1, key2, ThisThread.RootPly, ThisThread.RootBestMove);
+        ThisThread.LastCompletedDepth = depth;
         return alpha;
     }
 
     // Step 9. A stopped iteration counts only once it has searched more than one move
-    return RootMoveCount > 1 ? alpha : NoResult;
+    return ThisThread.RootMoveCount > 1 ? alpha : NoResult;
 }
 
 int RootSearchLines(int depth, int lines) {
@@ -1185,8 +1107,8 @@ int RootSearchLines(int depth, int lines) {
         [&](Move m, int v) {
             if (RootLineCount == 0 || v > RootLines[0].score) {
                 RewardRootMove(m, side);
-                RootBestMove = m;
-                RootBestScore = v;
+                ThisThread.RootBestMove = m;
+                ThisThread.RootBestScore = v;
             }
             CollectPrincipalVariation(depth, m, v);
             InsertRootLine(v);
@@ -1195,16 +1117,16 @@ int RootSearchLines(int depth, int lines) {
     // Lines of an unfinished iteration would not all be exact: it is dropped
     if (StopSearch)
         return NoResult;
-    LastCompletedDepth = depth;
+    ThisThread.LastCompletedDepth = depth;
     if (!moveTaken) {
-        StoreHash(depth, ScoreWithoutMoves(), BoundUpper, key1, key2, RootPly, 0);
+        StoreHash(depth, ScoreWithoutMoves(), BoundUpper, key1, key2, ThisThread.RootPly, 0);
         return ScoreWithoutMoves();
     }
-    StoreHash(depth, RootLines[0].score, BoundExact, key1, key2, RootPly, RootBestMove);
-    std::copy(RootLines[0].pv, RootLines[0].pv + RootLines[0].length, PrincipalVariation + 1);
-    std::fill(PrincipalVariation + 1 + RootLines[0].length, std::end(PrincipalVariation), Move(0));
-    PrincipalVariationLength = RootLines[0].length;
-    NewBestFound = true;
+    StoreHash(depth, RootLines[0].score, BoundExact, key1, key2, ThisThread.RootPly, ThisThread.RootBestMove);
+    std::copy(RootLines[0].pv, RootLines[0].pv + RootLines[0].length, ThisThread.PrincipalVariation + 1);
+    std::fill(ThisThread.PrincipalVariation + 1 + RootLines[0].length, std::end(ThisThread.PrincipalVariation), Move(0));
+    ThisThread.PrincipalVariationLength = RootLines[0].length;
+    ThisThread.NewBestFound = true;
     ReportRootLines(depth, lines);
     return RootLines[0].score;
 }
@@ -1286,7 +1208,7 @@ Answer FallbackAnswer() {
     for (int i = 1; i <= root.count; ++i)
         if (tableMove != 0 && SameMoveText(root.moves[i], tableMove))
             answer.move = tableMove;
-    answer.depth = std::max(AnswerDepth, 1);
+    answer.depth = std::max(ThisThread.AnswerDepth, 1);
     if (!RootDrawnByRule()) {
         MakeMove(answer.move);
         answer.score = -Evaluate();
@@ -1299,21 +1221,21 @@ Answer FallbackAnswer() {
 
 // The answer for a root that has legal moves
 Answer ChooseAnswer() {
-    const Move best = LegalCounterpart(BestLine[0]);
+    const Move best = LegalCounterpart(ThisThread.BestLine[0]);
     if (best == 0)
         return FallbackAnswer();
     Answer answer{};
     answer.move = best;
-    answer.depth = AnswerDepth;
-    answer.score = AnswerScore;
-    answer.length = LegalPrefix(BestLine, std::max(AnswerDepth, 1), answer.line);
+    answer.depth = ThisThread.AnswerDepth;
+    answer.score = ThisThread.AnswerScore;
+    answer.length = LegalPrefix(ThisThread.BestLine, std::max(ThisThread.AnswerDepth, 1), answer.line);
     return answer;
 }
 
 std::string BestMoveLineFor(const Answer& answer) {
     std::string line = "bestmove " + MoveToText(answer.move);
     MakeMove(answer.move);
-    if (const Move reply = LegalCounterpart(BestLine[1]); reply != 0 && SameMoveText(answer.move, BestLine[0]))
+    if (const Move reply = LegalCounterpart(ThisThread.BestLine[1]); reply != 0 && SameMoveText(answer.move, ThisThread.BestLine[0]))
         line += " ponder " + MoveToText(reply);
     UnmakeMove();
     return line;
@@ -1321,9 +1243,9 @@ std::string BestMoveLineFor(const Answer& answer) {
 
 // Every answer comes with its score: a result line unless the last one written already showed it
 std::string AnswerScoreLine(const Answer& answer) {
-    const bool shown = LastShownBest.depth == answer.depth && LastShownBest.score == answer.score
-                    && SameMoveText(LastShownBest.move, answer.move);
-    if (shown || !SearchOutput)
+    const bool shown = ThisThread.LastShownBest.depth == answer.depth && ThisThread.LastShownBest.score == answer.score
+                    && SameMoveText(ThisThread.LastShownBest.move, answer.move);
+    if (shown || !ThisThread.SearchOutput)
         return {};
     return ResultLine(answer.depth, MultiPV > 1 ? 1 : 0, answer.score, ResultStatistics(), answer.line,
                       answer.length);
@@ -1343,14 +1265,14 @@ namespace {
 
 // Steps 2 to 4: fresh ordering tables, king danger from this root, counters
 void PrepareSearchTables() {
-    std::memset(BestLine, 0, sizeof BestLine);
-    std::memset(KillerMoves, 0, sizeof KillerMoves);
-    std::memset(HistoryTable, 0, sizeof HistoryTable);
-    std::memset(RootNodes, 0, sizeof RootNodes);
+    std::memset(ThisThread.BestLine, 0, sizeof ThisThread.BestLine);
+    std::memset(ThisThread.KillerMoves, 0, sizeof ThisThread.KillerMoves);
+    std::memset(ThisThread.HistoryTable, 0, sizeof ThisThread.HistoryTable);
+    std::memset(ThisThread.RootNodes, 0, sizeof ThisThread.RootNodes);
     InitKingDangerTable(Position.sideToMove);
-    NodeCount = 0;
-    QuiescenceNodeCount = 0;
-    RootPly = Position.plyCounter;
+    ThisThread.NodeCount = 0;
+    ThisThread.QuiescenceNodeCount = 0;
+    ThisThread.RootPly = Position.plyCounter;
 }
 
 // The last iteration: the depth limit, or the plies a mate in the asked moves takes
@@ -1366,15 +1288,15 @@ void RunIterations() {
     const int lastDepth = LastIterationDepth();
     for (;;) {
         // Step 5.1. Announce the iteration
-        FirstRootMoveDone = false;
-        ++IterationDepth;
-        MainPastFirstIteration = IterationDepth > 2;
-        Say("info depth " + std::to_string(IterationDepth));
-        NewBestFound = false;
+        ThisThread.FirstRootMoveDone = false;
+        ++ThisThread.IterationDepth;
+        MainPastFirstIteration = ThisThread.IterationDepth > 2;
+        Say("info depth " + std::to_string(ThisThread.IterationDepth));
+        ThisThread.NewBestFound = false;
 
         // Step 5.2. Search the root
-        const int score = MultiPV > 1 ? RootSearchLines(IterationDepth, MultiPV)
-                                      : RootSearch(IterationDepth, -WindowBound, WindowBound);
+        const int score = MultiPV > 1 ? RootSearchLines(ThisThread.IterationDepth, MultiPV)
+                                      : RootSearch(ThisThread.IterationDepth, -WindowBound, WindowBound);
 
         // Step 5.3. An iteration stopped during its first move is discarded
         if (StopSearch && score == NoResult)
@@ -1382,16 +1304,16 @@ void RunIterations() {
         const bool completed = !StopSearch;
 
         // Step 5.4. The iteration's line becomes the answer
-        if (NewBestFound) {
-            for (int j = 0; j < IterationDepth; ++j)
-                BestLine[j] = PrincipalVariation[j + 1];
-            BestLine[IterationDepth] = 0;
-            AnswerDepth = IterationDepth;
-            AnswerScore = RootBestScore;
+        if (ThisThread.NewBestFound) {
+            for (int j = 0; j < ThisThread.IterationDepth; ++j)
+                ThisThread.BestLine[j] = ThisThread.PrincipalVariation[j + 1];
+            ThisThread.BestLine[ThisThread.IterationDepth] = 0;
+            ThisThread.AnswerDepth = ThisThread.IterationDepth;
+            ThisThread.AnswerScore = ThisThread.RootBestScore;
         }
 
         // Step 5.5. A single root move needs no long thought
-        if (RootMoveCount == 1 && IterationDepth > 4 && !NoTimeLimit && !Pondering && MateLimit == 0)
+        if (ThisThread.RootMoveCount == 1 && ThisThread.IterationDepth > 4 && !NoTimeLimit && !Pondering && MateLimit == 0)
             StopSearch = true;
 
         // Step 5.6. The end-of-iteration clock check; a mate search ends once its mate is proven
@@ -1400,7 +1322,7 @@ void RunIterations() {
             StopSearch = true;
 
         // Step 5.7. The depth limit
-        if (IterationDepth >= lastDepth || StopSearch)
+        if (ThisThread.IterationDepth >= lastDepth || StopSearch)
             return;
     }
 }
@@ -1426,12 +1348,12 @@ void IterativeDeepening() {
     AnnounceTimeBudget();
     BestMoveText.clear();
     AnswerScoreText.clear();
-    LastShownBest = {};
-    AnswerDepth = AnswerScore = 0;
+    ThisThread.LastShownBest = {};
+    ThisThread.AnswerDepth = ThisThread.AnswerScore = 0;
 
     // Steps 2 to 4. Fresh tables and counters; the root
     PrepareSearchTables();
-    IterationDepth = 1;
+    ThisThread.IterationDepth = 1;
     Searching = true;
 
     // Step 5. The iterations
@@ -1441,13 +1363,13 @@ void IterativeDeepening() {
     EndHelperSearches();
 
     // Step 6. A depth-limited search answers at once, unless it ponders
-    if (DepthLimit < MaxSearchPlies || IterationDepth == MaxSearchPlies)
+    if (DepthLimit < MaxSearchPlies || ThisThread.IterationDepth == MaxSearchPlies)
         NoTimeLimit = false;
 
     // Step 7. The closing statistics
     LastElapsed = ElapsedMs();
     if (LastElapsed > 0)
-        Say("info depth " + std::to_string(LastCompletedDepth) + StatisticsText(LastElapsed));
+        Say("info depth " + std::to_string(ThisThread.LastCompletedDepth) + StatisticsText(LastElapsed));
 
     // Step 8. Table fill
     Say(HashFullLine());
@@ -1460,19 +1382,19 @@ void IterativeDeepening() {
 }
 
 void HelperIterativeDeepening(int helper) {
-    SearchOutput = false;
-    OwnsClock = false;
+    ThisThread.SearchOutput = false;
+    ThisThread.OwnsClock = false;
     PrepareSearchTables();
-    PollCounter = 0;
+    ThisThread.PollCounter = 0;
 
     // Odd helpers start one ply deeper, so that threads spread over two depths
     const int lastDepth = LastIterationDepth();
-    IterationDepth = 1 + helper % 2;
-    while (!StopSearch && IterationDepth < lastDepth) {
-        FirstRootMoveDone = false;
-        NewBestFound = false;
-        ++IterationDepth;
-        RootSearch(IterationDepth, -WindowBound, WindowBound);
+    ThisThread.IterationDepth = 1 + helper % 2;
+    while (!StopSearch && ThisThread.IterationDepth < lastDepth) {
+        ThisThread.FirstRootMoveDone = false;
+        ThisThread.NewBestFound = false;
+        ++ThisThread.IterationDepth;
+        RootSearch(ThisThread.IterationDepth, -WindowBound, WindowBound);
     }
 }
 
@@ -1531,7 +1453,7 @@ uint64_t RunBench(int depth) {
 
     uint64_t nodes = 0;
     const uint64_t start = ClockMs();
-    SearchOutput = false;
+    ThisThread.SearchOutput = false;
     int index = 0;
     for (const char* fen : BenchPositions) {
         std::string error;
@@ -1547,12 +1469,12 @@ uint64_t RunBench(int depth) {
         SearchStartTime = ClockMs();
         IterativeDeepening();
         Searching = false;
-        nodes += NodeCount + QuiescenceNodeCount;
+        nodes += ThisThread.NodeCount + ThisThread.QuiescenceNodeCount;
         ++index;
         WriteLine("Position " + std::to_string(index) + "/" + std::to_string(std::size(BenchPositions)) + ": "
-                  + std::to_string(NodeCount + QuiescenceNodeCount) + " nodes, " + BestMoveText);
+                  + std::to_string(ThisThread.NodeCount + ThisThread.QuiescenceNodeCount) + " nodes, " + BestMoveText);
     }
-    SearchOutput = true;
+    ThisThread.SearchOutput = true;
     const uint64_t elapsed = std::max<uint64_t>(ClockMs() - start, 1);
 
     WriteLine("");

@@ -12,51 +12,10 @@ constexpr int MaxPly = 127;
 constexpr int NoResult = -42000;       // a root search stopped before its first move was done
 constexpr int WindowBound = 32000;
 
-// Every search thread has its own counters, tables and root state; only the
-// transposition table is shared.
-
-// Counters and tables of the running search. The node counters are atomic so
-// that the main search thread can add up every thread's nodes.
-extern thread_local constinit std::atomic<uint64_t> NodeCount;             // moves taken in full-width nodes
-extern thread_local constinit std::atomic<uint64_t> QuiescenceNodeCount;   // moves taken in quiescence nodes
-extern thread_local constinit int32_t PollCounter;            // nodes since the clock was last read
-extern thread_local constinit Move KillerMoves[MaxSearchPlies + 1][2];   // [ply][0 newer, 1 older]
-extern thread_local constinit int32_t HistoryTable[15][64];   // [piece type OR side x 8][to-square]
-
-// Root and iteration state
-extern thread_local constinit int32_t IterationDepth;
-extern thread_local constinit int32_t LastCompletedDepth;
-extern thread_local constinit Move PrincipalVariation[MaxSearchPlies + 1];  // [1..128], from the latest new best root move
-extern thread_local constinit int32_t PrincipalVariationLength;
-extern thread_local constinit Move BestLine[MaxSearchPlies + 1];            // [0] the move to play, [1] the expected reply
-extern thread_local constinit uint64_t RootNodes[MaxMoves + 1];   // nodes spent below the move picked from each root slot
-extern thread_local constinit Move RootBestMove;
-extern thread_local constinit int32_t RootBestScore;
-extern thread_local constinit bool NewBestFound;
-extern thread_local constinit int32_t RootMoveCount;
-extern thread_local constinit bool RootResearch;
-extern thread_local constinit bool FirstRootMoveDone;
 // Elapsed time at the last measurement; kept from one search to the next
 extern std::atomic<uint64_t> LastElapsed;
-
-// When false this thread writes no "info" lines (bench, helper threads)
-extern thread_local constinit bool SearchOutput;
-// True on the thread that owns the clock: helper threads never stop a search
-extern thread_local constinit bool OwnsClock;
-
-// Nodes of every thread of the running search (on a thread that searches alone,
-// its own); this thread's own
-uint64_t SearchedNodes();
-uint64_t ThreadNodes();
-
-constexpr int MaxSearchThreads = 256;
-// Called once on search thread `index` (0 the main one, then the helpers), so that
-// SearchedNodes counts its nodes
-void RegisterSearchThread(int index);
-// How many search threads' nodes SearchedNodes adds; set while no search runs
-void SetSearchThreadCount(int threads);
-// Before the search threads wake: no count or flag of the last search is seen by the next
-void ResetSearchThreadCounters();
+// Helpers watch a node limit only once the main thread is past depth 2
+extern std::atomic<bool> MainPastFirstIteration;
 
 // Ordering
 int StaticExchange(Move m, int side);

@@ -8,6 +8,7 @@
 
 #include "GenMoves.h"
 #include "Makemove.h"
+#include "Thread.h"
 
 SearchMoveList SearchMoves;
 

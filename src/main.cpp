@@ -21,6 +21,7 @@
 #include "Magic.h"
 #include "Perft.h"
 #include "Recherche.h"
+#include "Thread.h"
 #include "Util.h"
 
 std::atomic<bool> StopSearch{false};
@@ -178,11 +179,12 @@ void StartSearchThread() {
         // Without a thread there is no search, but the GUI still gets its one answer
         AnnounceTimeBudget();
         WriteLine("info string the search thread could not be started");
-        std::fill(std::begin(BestLine), std::end(BestLine), Move(0));
+        std::fill(std::begin(ThisThread.BestLine), std::end(ThisThread.BestLine), Move(0));
         WriteLine(BestMoveLine());
         return;
     }
     SearchRoot = Position;
+    MainPastFirstIteration = false;
     ResetSearchThreadCounters();
     {
         std::lock_guard lock(PoolMutex);

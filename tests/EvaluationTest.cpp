@@ -12,14 +12,15 @@
 #include <utility>
 #include <vector>
 
+#include "Board.h"
 #include "Evaluation.h"
 #include "Findepartie.h"
 #include "GenMoves.h"
-#include "Board.h"
 #include "Init.h"
 #include "Makemove.h"
-#include "Pawns.h"
 #include "Parametres.h"
+#include "Pawns.h"
+#include "Thread.h"
 
 namespace {
 
@@ -139,7 +140,7 @@ Snapshot Take(const std::string& fen) {
     const int32_t v = EvaluateTraced(trace);
     const int32_t white = Position.sideToMove == White ? v : -v;
     const Score sums = trace.sums[StageTempo];
-    return {white, sums.mg, sums.eg, EndgameScale, GamePhase(), MaterialClass(White), MaterialClass(Black)};
+    return {white, sums.mg, sums.eg, ThisThread.EndgameScale, GamePhase(), MaterialClass(White), MaterialClass(Black)};
 }
 
 // Evaluates the whole position for the attack sets, then runs one term of one side alone
@@ -244,9 +245,9 @@ TEST(EvaluationDriver, ScaleFactorsOfPawnlessSidesAndOppositeBishops) {
         ASSERT_TRUE(LoadFen(c.fen));
         EvalTrace trace{};
         EvaluateTraced(trace);   // the scale factors are set by a full evaluation, not by a cached value
-        EXPECT_EQ(ScaleFactor[White], c.white) << c.rule;
-        EXPECT_EQ(ScaleFactor[Black], c.black) << c.rule;
-        EXPECT_EQ(EndgameScale, c.endgame) << c.rule;
+        EXPECT_EQ(ThisThread.ScaleFactor[White], c.white) << c.rule;
+        EXPECT_EQ(ThisThread.ScaleFactor[Black], c.black) << c.rule;
+        EXPECT_EQ(ThisThread.EndgameScale, c.endgame) << c.rule;
     }
 }
 
@@ -357,11 +358,11 @@ TEST(EvaluationTerms, AddWhatTheirRulesGive) {
 TEST(EvaluationTerms, OnlyTheFrontPassedPawnOfAFileCountsAndWithoutPawnsEveryFileIsOpen) {
     ASSERT_TRUE(LoadFen("4k3/6pp/8/8/1P6/1P6/1P3PPP/4K3 w - - 0 1"));
     Evaluate();
-    EXPECT_EQ(PassedPawns, 1ULL << 25);
+    EXPECT_EQ(ThisThread.PassedPawns, 1ULL << 25);
     ASSERT_TRUE(LoadFen("r3k3/8/8/8/8/8/8/4K2R w - - 0 1"));
     Evaluate();
-    EXPECT_EQ(HalfOpenFiles[White] & HalfOpenFiles[Black], 0xFF);
-    EXPECT_EQ(PassedPawns, 0u);
+    EXPECT_EQ(ThisThread.HalfOpenFiles[White] & ThisThread.HalfOpenFiles[Black], 0xFF);
+    EXPECT_EQ(ThisThread.PassedPawns, 0u);
 }
 
 TEST(EndgameRecognisers, GiveTheirValues) {
@@ -428,9 +429,9 @@ Outcome EvaluateHere() {
     InitKingDangerTable(Position.sideToMove);
     Outcome o{};
     o.value = EvaluateTraced(o.trace);
-    o.passed = PassedPawns;
-    o.halfOpen[White] = HalfOpenFiles[White];
-    o.halfOpen[Black] = HalfOpenFiles[Black];
+    o.passed = ThisThread.PassedPawns;
+    o.halfOpen[White] = ThisThread.HalfOpenFiles[White];
+    o.halfOpen[Black] = ThisThread.HalfOpenFiles[Black];
     return o;
 }
 
@@ -464,12 +465,12 @@ void CompareCachedStructures(int depth, int& nodes, int& mismatches) {
     VisitTree(depth, [&] {
         ++nodes;
         const Score cached = PawnStructure();
-        const Bitboard passed = PassedPawns;
-        const uint8_t halfOpen[2] = {HalfOpenFiles[White], HalfOpenFiles[Black]};
-        PassedPawns = 0;
+        const Bitboard passed = ThisThread.PassedPawns;
+        const uint8_t halfOpen[2] = {ThisThread.HalfOpenFiles[White], ThisThread.HalfOpenFiles[Black]};
+        ThisThread.PassedPawns = 0;
         const Score fresh = EvalPawns(White) - EvalPawns(Black);
-        mismatches += cached != fresh || passed != PassedPawns || halfOpen[White] != HalfOpenFiles[White]
-                   || halfOpen[Black] != HalfOpenFiles[Black];
+        mismatches += cached != fresh || passed != ThisThread.PassedPawns || halfOpen[White] != ThisThread.HalfOpenFiles[White]
+                   || halfOpen[Black] != ThisThread.HalfOpenFiles[Black];
     });
 }
 

@@ -4,6 +4,7 @@
 #include <tuple>
 
 #include "Hash.h"
+#include "Thread.h"
 
 namespace {
 
@@ -34,9 +35,9 @@ TEST(HashTable, ProbeAnswersByBoundAndDepthAndGivesTheMoveOfItsOwnPositionOnly) 
     for (const auto& c : cases) {
         ClearHash();
         StoreHash(6, c.value, c.flag, KeyA, KeyA2, 0, SomeMove);
-        HashMove = OtherMove;
+        ThisThread.HashMove = OtherMove;
         EXPECT_EQ(ProbeHash(c.depth, c.alpha, c.beta, c.key, c.key2), c.expected) << &c - cases;
-        EXPECT_EQ(HashMove, c.key == KeyA && c.key2 == KeyA2 ? SomeMove : 0u) << &c - cases;
+        EXPECT_EQ(ThisThread.HashMove, c.key == KeyA && c.key2 == KeyA2 ? SomeMove : 0u) << &c - cases;
     }
 }
 

@@ -20,9 +20,9 @@ class SearchTest : public ::testing::Test {
 protected:
     void SetUp() override {
         AllocateHash(HashMinMegabytes);
-        SearchOutput = StopSearch = Pondering = Searching = SearchMovesActive = false;
+        ThisThread.SearchOutput = StopSearch = Pondering = Searching = SearchMovesActive = false;
     }
-    void TearDown() override { SearchOutput = true, StopSearch = Searching = SearchMovesActive = false; }
+    void TearDown() override { ThisThread.SearchOutput = true, StopSearch = Searching = SearchMovesActive = false; }
 };
 
 // What "go depth N" leaves: nodes, "bestmove" line, root score and principal variation
@@ -31,10 +31,10 @@ std::string GoDepth(int depth) {
     NoTimeLimit = true, StopSearch = false;   // a depth-limited search clears NoTimeLimit
     SearchStartTime = ClockMs();
     IterativeDeepening();
-    std::string result = std::to_string(NodeCount + QuiescenceNodeCount);
+    std::string result = std::to_string(ThisThread.NodeCount + ThisThread.QuiescenceNodeCount);
     result.append(" ").append(BestMoveText).append(ScoreText(HashSlot(CurrentState().key1).valeur)).append(" pv");
-    for (int n = 1; n <= PrincipalVariationLength; ++n)
-        result.append(" ").append(MoveToText(PrincipalVariation[n]));
+    for (int n = 1; n <= ThisThread.PrincipalVariationLength; ++n)
+        result.append(" ").append(MoveToText(ThisThread.PrincipalVariation[n]));
     return result;
 }
 
@@ -53,7 +53,7 @@ TEST_F(SearchTest, GoDepthGivesPinnedNodesMoveScoreAndLineOnAFreshOrClearedTable
             ASSERT_TRUE(Load(c.fen));
             ClearHash();
             EXPECT_EQ(GoDepth(c.depth), c.result);
-            EXPECT_EQ(LastCompletedDepth, c.depth);
+            EXPECT_EQ(ThisThread.LastCompletedDepth, c.depth);
         }
 }
 
@@ -65,7 +65,7 @@ TEST_F(SearchTest, RepetitionsCountWithinTheReversibleStretchAndFiftyMovesOutran
     CurrentState().halfmoveClock = 4;
     EXPECT_EQ(RepetitionCount(3), 1);
     ASSERT_TRUE(Load(FoolsMate));
-    RootPly = Position.plyCounter;
+    ThisThread.RootPly = Position.plyCounter;
     EXPECT_EQ(AlphaBeta(-WindowBound, WindowBound, 3, true), -MateValue);
     CurrentState().halfmoveClock = 100;
     EXPECT_EQ(AlphaBeta(-WindowBound, WindowBound, 3, true), 0);
@@ -79,7 +79,7 @@ TEST_F(SearchTest, MateDistancePruningCutsWhenNoMateCanComeSoonEnough) {
 
 TEST_F(SearchTest, NullMoveNeitherTwiceNorOnThePvNorShallowNorAtMateScoresNorWithLittleMaterial) {
     ASSERT_TRUE(Load("4k3/8/8/8/8/8/PPP5/1Q2K3 w - - 0 1"));
-    RootPly = Position.plyCounter, CurrentState().move = 1;
+    ThisThread.RootPly = Position.plyCounter, CurrentState().move = 1;
     EXPECT_TRUE(NullMoveSearch(-5000, 6, false));
     EXPECT_FALSE(NullMoveSearch(-5000, 6, true) || NullMoveSearch(-5000, 2, false) || NullMoveSearch(-9950, 6, false));
     CurrentState().move = 0;   // after a null move
@@ -91,7 +91,7 @@ TEST_F(SearchTest, NullMoveNeitherTwiceNorOnThePvNorShallowNorAtMateScoresNorWit
 
 TEST_F(SearchTest, NullMoveIsSearchedThreePliesShallowerAndItsCutOffStoredAtThatDepth) {
     ASSERT_TRUE(Load("4k3/8/8/8/8/8/PPP5/1Q2K3 w - - 0 1"));
-    RootPly = Position.plyCounter, CurrentState().move = 1;
+    ThisThread.RootPly = Position.plyCounter, CurrentState().move = 1;
     ASSERT_TRUE(NullMoveSearch(-5000, 7, false));
     const Hash entry = HashSlot(CurrentState().key1);
     EXPECT_EQ(std::make_tuple(entry.key1, int(entry.profondeur), int(entry.flags), entry.best),
@@ -101,17 +101,17 @@ TEST_F(SearchTest, NullMoveIsSearchedThreePliesShallowerAndItsCutOffStoredAtThat
 TEST_F(SearchTest, ANewBestMoveEarnsTheSquareOfTheDepthInHistory) {
     // Rxd4 wins the queen: searched first, best throughout, the root side's only reward
     ASSERT_TRUE(Load("4k3/8/8/8/3q4/8/3R4/4K3 w - - 0 1"));
-    RootPly = Position.plyCounter;
+    ThisThread.RootPly = Position.plyCounter;
     auto rewards = [](int depth) {
         ClearHash();
-        std::memset(HistoryTable, 0, sizeof HistoryTable);
-        std::memset(KillerMoves, 0, sizeof KillerMoves);
+        std::memset(ThisThread.HistoryTable, 0, sizeof ThisThread.HistoryTable);
+        std::memset(ThisThread.KillerMoves, 0, sizeof ThisThread.KillerMoves);
         AlphaBeta(-WindowBound, WindowBound, depth, true);
         int whiteTotal = 0;
         for (int piece = Pawn; piece <= King; ++piece)
             for (int to = 0; to < 64; ++to)
-                whiteTotal += HistoryTable[piece | White << 3][to];
-        return std::make_pair(HistoryTable[Rook | White << 3][SquareFromText("d4")], whiteTotal);
+                whiteTotal += ThisThread.HistoryTable[piece | White << 3][to];
+        return std::make_pair(ThisThread.HistoryTable[Rook | White << 3][SquareFromText("d4")], whiteTotal);
     };
     EXPECT_EQ(rewards(1), std::make_pair(1, 1));   // below it only the quiescence search and Black's replies
     EXPECT_EQ(rewards(2).first, 4);
@@ -119,7 +119,7 @@ TEST_F(SearchTest, ANewBestMoveEarnsTheSquareOfTheDepthInHistory) {
 
 TEST_F(SearchTest, QuiescenceStopsAtThePlyLimitEvenInCheck) {
     ASSERT_TRUE(Load("4k3/8/8/8/8/8/4r3/R3K3 w - - 0 1"));   // in check
-    RootPly = Position.plyCounter - MaxPly;
+    ThisThread.RootPly = Position.plyCounter - MaxPly;
     EXPECT_EQ(Quiescence(-WindowBound, WindowBound, 0), Evaluate());
 }
 
@@ -145,23 +145,23 @@ TEST_F(SearchTest, BestMoveIsALegalMoveOfTheRootAndThePvEndsBeforeAMoveThatIsNot
         return PackMoveWord(SquareFromText(from), SquareFromText(to), piece, 0, 0, 0, 0, 3); };
     // No completed iteration: the table's move for the root if legal, else the first legal move
     ASSERT_TRUE(Load(StartFen));
-    std::memset(BestLine, 0, sizeof BestLine);
+    std::memset(ThisThread.BestLine, 0, sizeof ThisThread.BestLine);
     EXPECT_EQ(BestMoveLine(), "bestmove a2a3");
     StoreHash(3, 0, BoundExact, CurrentState().key1, CurrentState().key2, 0, Generated("d2d4"));
     EXPECT_EQ(BestMoveLine(), "bestmove d2d4");
-    BestLine[0] = move("d1", "h5", Queen);   // fits the board, but the e2 pawn is in the way
+    ThisThread.BestLine[0] = move("d1", "h5", Queen);   // fits the board, but the e2 pawn is in the way
     EXPECT_EQ(BestMoveLine(), "bestmove d2d4");
-    BestLine[0] = Generated("e2e4");
-    BestLine[1] = move("d8", "h4", Queen);   // a reply likewise: no ponder move
+    ThisThread.BestLine[0] = Generated("e2e4");
+    ThisThread.BestLine[1] = move("d8", "h4", Queen);   // a reply likewise: no ponder move
     EXPECT_EQ(BestMoveLine(), "bestmove e2e4");
-    BestLine[1] = move("e7", "e5", Pawn);
+    ThisThread.BestLine[1] = move("e7", "e5", Pawn);
     EXPECT_EQ(BestMoveLine(), "bestmove e2e4 ponder e7e5");
 
     // The root move is on the board while its line is collected from the table
-    MakeMove(BestLine[0]);
+    MakeMove(ThisThread.BestLine[0]);
     StoreHash(1, 0, BoundExact, CurrentState().key1, ~CurrentState().key2, 0, move("d8", "h4", Queen));
-    CollectPrincipalVariation(4, BestLine[0], 0);
-    EXPECT_EQ(PrincipalVariationLength, 1);
+    CollectPrincipalVariation(4, ThisThread.BestLine[0], 0);
+    EXPECT_EQ(ThisThread.PrincipalVariationLength, 1);
     UnmakeMove();
     EXPECT_EQ(WriteFen(), StartFen);   // every move taken back
 }
@@ -230,30 +230,30 @@ TEST_F(SearchTest, PonderHitRenewsTheBudgetAndKeepsTheMarginToTheHardLimit) {
 }
 
 TEST_F(SearchTest, WhatStopsATimedSearch) {
-    auto stops = [](int polled = 5000) { return StopSearch = false, PollCounter = polled, PollClock(), !!StopSearch; };
-    Searching = true, NoTimeLimit = false, RootResearch = FirstRootMoveDone = false;
-    IterationDepth = 3, TimeBudget = 50, TimeMaximum = 100;
+    auto stops = [](int polled = 5000) { return StopSearch = false, ThisThread.PollCounter = polled, PollClock(), !!StopSearch; };
+    Searching = true, NoTimeLimit = false, ThisThread.RootResearch = ThisThread.FirstRootMoveDone = false;
+    ThisThread.IterationDepth = 3, TimeBudget = 50, TimeMaximum = 100;
     SearchStartTime = ClockMs() - 100000;   // past both limits
     EXPECT_FALSE(stops(4999));   // the clock is read on every 5001st node
     EXPECT_TRUE(stops());
     NoTimeLimit = true;   // infinite, ponder and depth searches
     EXPECT_FALSE(stops());
-    NoTimeLimit = false, IterationDepth = 2;   // the first iteration always completes
+    NoTimeLimit = false, ThisThread.IterationDepth = 2;   // the first iteration always completes
     EXPECT_FALSE(stops());
     // Past the budget but within the hard limit: only during the first root move, not in a re-search
-    IterationDepth = 3, TimeMaximum = 60000;
+    ThisThread.IterationDepth = 3, TimeMaximum = 60000;
     SearchStartTime = ClockMs() - 1000;
     EXPECT_TRUE(stops());
-    RootResearch = true;
+    ThisThread.RootResearch = true;
     EXPECT_FALSE(stops());
-    RootResearch = false, FirstRootMoveDone = true;
+    ThisThread.RootResearch = false, ThisThread.FirstRootMoveDone = true;
     EXPECT_FALSE(stops());
     IterationClockCheck();   // between iterations the budget alone counts
     EXPECT_TRUE(StopSearch);
 
     // A search limited only by movetime or nodes does not look at the clock's budget
     ClockBudgetApplies = false;
-    FirstRootMoveDone = false;
+    ThisThread.FirstRootMoveDone = false;
     EXPECT_FALSE(stops());
     MoveTimeLimit = 2000, MoveTimeStart = ClockMs() - 1000;
     EXPECT_FALSE(stops());
@@ -261,11 +261,11 @@ TEST_F(SearchTest, WhatStopsATimedSearch) {
     EXPECT_TRUE(stops());
     Pondering = true;   // the fixed time runs from the ponder hit
     EXPECT_FALSE(stops());
-    Pondering = false, MoveTimeLimit = 0, NodeLimit = 100, NodeCount = 99, QuiescenceNodeCount = 0;
+    Pondering = false, MoveTimeLimit = 0, NodeLimit = 100, ThisThread.NodeCount = 99, ThisThread.QuiescenceNodeCount = 0;
     EXPECT_FALSE(stops(0));
-    NodeCount = 100;
+    ThisThread.NodeCount = 100;
     EXPECT_TRUE(stops(0));   // every node looks at the node count
-    IterationDepth = 2;
+    ThisThread.IterationDepth = 2;
     EXPECT_FALSE(stops(0));
     NodeLimit = 0, ClockBudgetApplies = true;
 }

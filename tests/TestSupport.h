@@ -9,11 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "GenMoves.h"
 #include "Board.h"
+#include "GenMoves.h"
 #include "Init.h"
 #include "Makemove.h"
 #include "Parametres.h"
+#include "Thread.h"
 #include "Util.h"
 
 // Sets up a position the test depends on; a refusal fails the test.

@@ -10,12 +10,13 @@
 #include <cstring>
 #include <string>
 
+#include "Board.h"
 #include "GenMoves.h"
 #include "Hash.h"
-#include "Board.h"
 #include "Init.h"
 #include "Magic.h"
 #include "Perft.h"
+#include "Thread.h"
 
 // A failed check ends the run as a crash, so that libFuzzer keeps the input
 [[noreturn]] inline void FuzzFault(const std::string& what) {
