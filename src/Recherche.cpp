@@ -2,9 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <condition_variable>
 #include <cstring>
-#include <mutex>
 #include <string>
 
 #include "Bitboard.h"
@@ -15,29 +13,26 @@
 #include "Init.h"
 #include "Magic.h"
 #include "Makemove.h"
+#include "SearchControl.h"
 #include "Thread.h"
+#include "TimeControl.h"
 #include "Util.h"
-#include "main.h"
 
 std::atomic<uint64_t> LastElapsed{0};
-std::atomic<bool> MainPastFirstIteration{false};
+int32_t MultiPV = 1;
 
 namespace {
 
 constexpr int MateBound = 9900;
 constexpr int LosingMove = -24000;   // below this band: quiet moves by history, losing captures
 constexpr int LateMoveScore = -20000;
-constexpr uint64_t MoveTimeMargin = 3;      // ms: the answer still has to travel after the stop
 constexpr uint64_t NewBestQuietMs = 60;     // new-best lines wait until the search has run this long
 constexpr uint64_t ProgressQuietMs = 1000;  // progress lines wait until the search has run this long
-constexpr int ClockPollInterval = 5000;     // nodes between two readings of the clock, less one
 
 void Say(const std::string& line) {
     if (ThisThread.SearchOutput)
         WriteLine(line);
 }
-
-uint64_t ElapsedMs() { return ClockMs() - SearchStartTime.load(); }
 
 // Nodes per second, rounded half to even
 int64_t NodeRate(uint64_t nodes, uint64_t ms) {
@@ -226,112 +221,6 @@ int RepetitionCount(int limit) {
         if (Position.states[Position.stateIndex - j].key1 == current.key1 && ++count == limit)
             return count;
     return count;
-}
-
-// ---------------------------------------------------------------------------
-// Time control
-// ---------------------------------------------------------------------------
-
-void ComputeTimeBudget() {
-    const bool white = Position.sideToMove == White;
-    // An overdrawn clock counts as an empty one
-    const int32_t time = std::max(white ? WhiteTime : BlackTime, 0);
-    const int32_t increment = std::max(white ? WhiteIncrement : BlackIncrement, 0);
-    const uint32_t movesToGo = uint32_t(std::max(MovesToGo, 1));
-
-    TimeBudget = 0;
-    ThisThread.PollCounter = 0;
-    // What the GUI and the system take between moves is kept back
-    const uint32_t avail = time > MoveOverhead + 40 ? uint32_t(time - MoveOverhead) : 40;
-    const uint32_t inc = uint32_t(std::nearbyint(double(increment) * 0.6));
-    uint32_t slice = uint32_t(double(avail) / double(movesToGo));
-    if (GameSearchCount == 0)
-        slice *= 2;
-    else if (GameSearchCount == 1)
-        slice = uint32_t(std::nearbyint(double(slice) * 1.5));
-
-    uint32_t budget = slice + inc;
-    uint32_t maximum = 2 * slice + inc;
-    if (inc == 0) {
-        if (movesToGo > 3 ? maximum > avail / 2 : maximum > avail)
-            budget = maximum = 40;
-    } else if (maximum > avail) {
-        budget = avail / 2;
-        maximum = avail / 2 + avail / 8;
-    }
-    if (budget <= 40) {
-        if (avail >= 320)
-            budget = maximum = 40;
-        else
-            budget = maximum = avail / 8 + 2;
-    }
-    TimeMaximum = maximum;
-    TimeBudget = budget;
-    ++GameSearchCount;
-}
-
-namespace {
-
-// Tools' fixed time per move; stops a little early so the answer is in on time
-bool MoveTimeUp() {
-    return MoveTimeLimit != 0 && !Pondering && ThisThread.IterationDepth > 2
-        && ClockMs() - MoveTimeStart.load() + MoveTimeMargin >= uint64_t(MoveTimeLimit);
-}
-
-void CheckClock() {
-    if (!Searching || !ThisThread.OwnsClock)
-        return;
-    if (ClockBudgetApplies) {
-        const uint64_t elapsed = ElapsedMs();
-        if (elapsed > TimeMaximum.load() && !NoTimeLimit && ThisThread.IterationDepth > 2)
-            StopSearch = true;
-        if (elapsed > TimeBudget.load() && !ThisThread.RootResearch && !ThisThread.FirstRootMoveDone && !NoTimeLimit
-            && ThisThread.IterationDepth > 2)
-            StopSearch = true;
-    }
-    if (MoveTimeUp())
-        StopSearch = true;
-}
-
-// A mate in the asked number of moves or fewer has been proven for the side to move
-bool MateFound(int score) { return MateLimit != 0 && score >= MateValue - (2 * MateLimit - 1); }
-
-}  // namespace
-
-// Any search thread may see the node limit reached: a busy machine may not run
-// the main thread for a while
-void CheckNodeLimit() {
-    if (NodeLimit != 0 && (ThisThread.OwnsClock ? ThisThread.IterationDepth > 2 : MainPastFirstIteration.load())
-        && SearchedNodes() >= NodeLimit)
-        StopSearch = true;
-}
-
-void PollClock() {
-    CheckNodeLimit();
-    if (++ThisThread.PollCounter <= ClockPollInterval)
-        return;
-    ThisThread.PollCounter = 0;
-    CheckClock();
-}
-
-void RootClockCheck() { CheckClock(); }
-
-void AdjustBudgetOnPonderHit(uint64_t elapsed) {
-    const uint32_t budget = TimeBudget, maximum = TimeMaximum;
-    const uint64_t high = uint64_t(std::nearbyint(1.5 * budget));
-    if (elapsed >= high)
-        return;
-    const uint64_t renewed = uint64_t(std::nearbyint(0.5 * budget)) < elapsed ? high : budget + elapsed;
-    TimeMaximum = uint32_t(renewed) + (maximum - budget);
-    TimeBudget = uint32_t(renewed);
-}
-
-void IterationClockCheck() {
-    if (Searching && ClockBudgetApplies && ElapsedMs() > TimeBudget.load() && !NoTimeLimit && ThisThread.IterationDepth > 2)
-        StopSearch = true;
-    if (Searching && MoveTimeUp())
-        StopSearch = true;
-    CheckNodeLimit();
 }
 
 // ---------------------------------------------------------------------------
@@ -852,8 +741,8 @@ namespace {
 
 void BuildRootList(MoveList& list) {
     list.count = 0;
-    if (SearchMovesActive)
-        AppendSearchMoves(list);
+    if (Limits.SearchMovesActive)
+        AppendSearchMoves(Limits.SearchMoves, list);
     else
         GenerateLegal(list);
 }
@@ -1133,44 +1022,6 @@ int RootSearchLines(int depth, int lines) {
 
 namespace {
 
-std::mutex ControlMutex;
-std::condition_variable ControlChanged;
-bool BudgetReady = true;
-
-// Pondering, and searches without a time limit, hold their answer; infinite
-// analysis holds it until "stop"
-void WaitWhileHeld() {
-    std::unique_lock lock(ControlMutex);
-    ControlChanged.wait(lock, [] { return !NoTimeLimit && !Pondering && !InfiniteSearch; });
-}
-
-}  // namespace
-
-void AnnounceTimeBudget() {
-    {
-        std::lock_guard lock(ControlMutex);
-        BudgetReady = true;
-    }
-    ControlChanged.notify_all();
-}
-
-void SignalSearchControl() {
-    { std::lock_guard lock(ControlMutex); }
-    ControlChanged.notify_all();
-}
-
-void ExpectTimeBudget() {
-    std::lock_guard lock(ControlMutex);
-    BudgetReady = false;
-}
-
-void WaitForTimeBudget() {
-    std::unique_lock lock(ControlMutex);
-    ControlChanged.wait(lock, [] { return BudgetReady; });
-}
-
-namespace {
-
 // The move the answer names, and the iteration, score and line it comes from
 struct Answer {
     Move move;
@@ -1263,6 +1114,9 @@ std::string BestMoveLine() {
 
 namespace {
 
+// A mate in the asked number of moves or fewer has been proven for the side to move
+bool MateFound(int score) { return Limits.MateLimit != 0 && score >= MateValue - (2 * Limits.MateLimit - 1); }
+
 // Steps 2 to 4: fresh ordering tables, king danger from this root, counters
 void PrepareSearchTables() {
     std::memset(ThisThread.BestLine, 0, sizeof ThisThread.BestLine);
@@ -1277,9 +1131,9 @@ void PrepareSearchTables() {
 
 // The last iteration: the depth limit, or the plies a mate in the asked moves takes
 int LastIterationDepth() {
-    int lastDepth = std::min<int>(DepthLimit, MaxSearchPlies);
-    if (MateLimit != 0)
-        lastDepth = std::min(lastDepth, std::max(2, 2 * MateLimit - 1));
+    int lastDepth = std::min<int>(Limits.DepthLimit, MaxSearchPlies);
+    if (Limits.MateLimit != 0)
+        lastDepth = std::min(lastDepth, std::max(2, 2 * Limits.MateLimit - 1));
     return lastDepth;
 }
 
@@ -1313,7 +1167,8 @@ void RunIterations() {
         }
 
         // Step 5.5. A single root move needs no long thought
-        if (ThisThread.RootMoveCount == 1 && ThisThread.IterationDepth > 4 && !NoTimeLimit && !Pondering && MateLimit == 0)
+        if (ThisThread.RootMoveCount == 1 && ThisThread.IterationDepth > 4 && !NoTimeLimit && !Pondering
+            && Limits.MateLimit == 0)
             StopSearch = true;
 
         // Step 5.6. The end-of-iteration clock check; a mate search ends once its mate is proven
@@ -1328,16 +1183,13 @@ void RunIterations() {
 }
 
 // Step 10: the answer, with its score when the last result line did not show it
-void ComposeAnswer() {
+SearchAnswer ComposeAnswer() {
     MoveList legal;
     GenerateLegal(legal);
-    if (legal.count == 0) {
-        BestMoveText = "bestmove 0000";
-        return;
-    }
+    if (legal.count == 0)
+        return {"", "bestmove 0000"};
     const Answer answer = ChooseAnswer();
-    AnswerScoreText = AnswerScoreLine(answer);
-    BestMoveText = BestMoveLineFor(answer);
+    return {AnswerScoreLine(answer), BestMoveLineFor(answer)};
 }
 
 }  // namespace
@@ -1346,8 +1198,6 @@ void IterativeDeepening() {
     // Step 1. Time budget
     ComputeTimeBudget();
     AnnounceTimeBudget();
-    BestMoveText.clear();
-    AnswerScoreText.clear();
     ThisThread.LastShownBest = {};
     ThisThread.AnswerDepth = ThisThread.AnswerScore = 0;
 
@@ -1358,12 +1208,11 @@ void IterativeDeepening() {
 
     // Step 5. The iterations
     RunIterations();
+}
 
-    // The helper threads end with the iterations of the main one
-    EndHelperSearches();
-
+SearchAnswer ConcludeSearch() {
     // Step 6. A depth-limited search answers at once, unless it ponders
-    if (DepthLimit < MaxSearchPlies || ThisThread.IterationDepth == MaxSearchPlies)
+    if (Limits.DepthLimit < MaxSearchPlies || ThisThread.IterationDepth == MaxSearchPlies)
         NoTimeLimit = false;
 
     // Step 7. The closing statistics
@@ -1378,7 +1227,7 @@ void IterativeDeepening() {
     WaitWhileHeld();
 
     // Step 10. The answer
-    ComposeAnswer();
+    return ComposeAnswer();
 }
 
 void HelperIterativeDeepening(int helper) {
@@ -1461,18 +1310,19 @@ uint64_t RunBench(int depth) {
             WriteLine("info string bench position " + std::to_string(index + 1) + " rejected: " + error);
         ClearHash();
         GameSearchCount = 0;
-        DepthLimit = depth;
+        Limits.DepthLimit = depth;
         NoTimeLimit = true;
         Pondering = false;
-        SearchMovesActive = false;
+        Limits.SearchMovesActive = false;
         StopSearch = false;
         SearchStartTime = ClockMs();
         IterativeDeepening();
+        const SearchAnswer answer = ConcludeSearch();
         Searching = false;
         nodes += ThisThread.NodeCount + ThisThread.QuiescenceNodeCount;
         ++index;
         WriteLine("Position " + std::to_string(index) + "/" + std::to_string(std::size(BenchPositions)) + ": "
-                  + std::to_string(ThisThread.NodeCount + ThisThread.QuiescenceNodeCount) + " nodes, " + BestMoveText);
+                  + std::to_string(ThisThread.NodeCount + ThisThread.QuiescenceNodeCount) + " nodes, " + answer.BestMoveText);
     }
     ThisThread.SearchOutput = true;
     const uint64_t elapsed = std::max<uint64_t>(ClockMs() - start, 1);

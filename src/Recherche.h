@@ -1,5 +1,5 @@
 // The search: move ordering and static exchange, alpha-beta, quiescence, the
-// root search with iterative deepening, time control and draws by rule.
+// root search with iterative deepening and draws by rule.
 #pragma once
 
 #include <atomic>
@@ -14,8 +14,6 @@ constexpr int WindowBound = 32000;
 
 // Elapsed time at the last measurement; kept from one search to the next
 extern std::atomic<uint64_t> LastElapsed;
-// Helpers watch a node limit only once the main thread is past depth 2
-extern std::atomic<bool> MainPastFirstIteration;
 
 // Ordering
 int StaticExchange(Move m, int side);
@@ -47,8 +45,22 @@ bool IsCheckmated();
 int MateDistancePrune(int& alpha, int& beta, int ply);
 int FutilityMarginFor(int depth, int moveNumber);
 
+// Lines reported per iteration; the option sets it while no search runs
+extern int32_t MultiPV;
+
 // Root
+// Steps 1 to 5 of a search of the position under Limits: the budget, fresh
+// tables, then iterations until a limit or a stop
 void IterativeDeepening();
+// What a search answers: its score line (empty when the last result line showed
+// it) and the "bestmove" line
+struct SearchAnswer {
+    std::string AnswerScoreText;
+    std::string BestMoveText;
+};
+// Steps 6 to 10, once the other search threads have stopped: the closing lines,
+// the answer held back while pondering or analysing, then the answer
+SearchAnswer ConcludeSearch();
 // A helper thread's search: the same root, iterations until StopSearch, no output;
 // `helper` (1, 2, ...) staggers its first depth
 void HelperIterativeDeepening(int helper);
@@ -65,24 +77,8 @@ std::string BestMoveLine();
 // " score cp X" or " score mate M" for a root score
 std::string ScoreText(int score);
 
-// Time control
-void ComputeTimeBudget();
-void PollClock();
-void RootClockCheck();
-void IterationClockCheck();
-// "ponderhit" after elapsed ms: an early hit gives the whole budget again after
-// it, a later one 1.5 budgets from the "go", a very late one nothing; the
-// margin between budget and hard limit stays the same
-void AdjustBudgetOnPonderHit(uint64_t elapsed);
-
 // Draws by rule
 int RepetitionCount(int limit);
-
-// Hand-over between the command loop and a search holding back its result
-void SignalSearchControl();            // after clearing Pondering or NoTimeLimit
-void ExpectTimeBudget();               // before a search thread starts
-void WaitForTimeBudget();              // returns once the running search has set its budget
-void AnnounceTimeBudget();             // the budget is set (or no search will set one)
 
 // "bench": a fixed set of positions searched to a fixed depth; writes the totals
 uint64_t RunBench(int depth);

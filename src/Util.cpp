@@ -10,8 +10,6 @@
 #include "Makemove.h"
 #include "Thread.h"
 
-SearchMoveList SearchMoves;
-
 // ---------------------------------------------------------------------------
 // Console
 
@@ -245,17 +243,17 @@ void PlayMoveText(const std::string& text) {
     }
 }
 
-void ReadSearchMoves(const std::string& text) {
-    SearchMoves.count = 0;
+void ReadSearchMoves(const std::string& text, SearchMoveList& searchMoves) {
+    searchMoves.count = 0;
     for (std::string_view word : SplitWords(text)) {
-        if (SearchMoves.count >= MaxSearchMoves)
+        if (searchMoves.count >= MaxSearchMoves)
             return;
         if (Move m = FindLegalMove(word))
-            SearchMoves.moves[++SearchMoves.count] = m;
+            searchMoves.moves[++searchMoves.count] = m;
     }
 }
 
-void AppendSearchMoves(MoveList& list) {
-    for (int i = 1; i <= SearchMoves.count; ++i)
-        list.moves[++list.count] = SearchMoves.moves[i];
+void AppendSearchMoves(const SearchMoveList& searchMoves, MoveList& list) {
+    for (int i = 1; i <= searchMoves.count; ++i)
+        list.moves[++list.count] = searchMoves.moves[i];
 }

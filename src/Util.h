@@ -48,7 +48,7 @@ struct SearchMoveList {
     int32_t count;
     Move moves[MaxSearchMoves + 1];   // slots 1..count
 };
-extern SearchMoveList SearchMoves;
-
-void ReadSearchMoves(const std::string& text);
-void AppendSearchMoves(MoveList& list);
+// The legal moves the words name, in order; words that name none are skipped
+void ReadSearchMoves(const std::string& text, SearchMoveList& searchMoves);
+// Appends the moves to the list, after those it holds
+void AppendSearchMoves(const SearchMoveList& searchMoves, MoveList& list);

@@ -1,16 +1,10 @@
-// Program entry: start-up, the command loop, the search thread and its handlers.
+// Program entry: start-up, the command loop and the handlers of its commands.
 #include "main.h"
 
 #include <algorithm>
 #include <cctype>
-#include <condition_variable>
-#include <mutex>
 #include <charconv>
-#include <cstdio>
-#include <iterator>
 #include <string>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 #include "Board.h"
@@ -21,191 +15,17 @@
 #include "Magic.h"
 #include "Perft.h"
 #include "Recherche.h"
+#include "SearchControl.h"
 #include "Thread.h"
+#include "ThreadPool.h"
+#include "TimeControl.h"
 #include "Util.h"
-
-std::atomic<bool> StopSearch{false};
-std::atomic<bool> Pondering{false};
-std::atomic<bool> NoTimeLimit{false};
-std::atomic<bool> Searching{false};
-std::atomic<uint64_t> SearchStartTime{0};
-std::atomic<uint32_t> TimeBudget{0};
-std::atomic<uint32_t> TimeMaximum{0};
-
-int32_t WhiteTime = 0;
-int32_t BlackTime = 0;
-int32_t WhiteIncrement = 0;
-int32_t BlackIncrement = 0;
-int32_t MovesToGo = 0;
-int32_t DepthLimit = 0;
-bool SearchMovesActive = false;
-int32_t GameSearchCount = 0;
-std::string BestMoveText;
-std::string AnswerScoreText;
-
-std::atomic<bool> InfiniteSearch{false};
-uint64_t NodeLimit = 0;
-int32_t MoveTimeLimit = 0;
-std::atomic<uint64_t> MoveTimeStart{0};
-int32_t MateLimit = 0;
-bool ClockBudgetApplies = true;
-
-int32_t MultiPV = 1;
-int32_t MoveOverhead = MoveOverheadDefault;
 
 namespace {
 
 constexpr const char* Banner = "Varnok 3.7.1 by Brannock";
 constexpr int MaxMultiPV = 256;
 constexpr int MaxMoveOverhead = 5000;
-
-// ---------------------------------------------------------------------------
-// Search threads. The main search thread answers each "go"; helper threads
-// search the same root beside it and share only the transposition table. All
-// of them live from start-up (or a change of "Threads") to exit and wait,
-// blocked, between searches.
-
-bool SearchThreadStarted = false;
-// After "quit" the search that is being ended writes no "bestmove"
-std::atomic<bool> QuitRequested{false};
-
-std::vector<std::thread> SearchThreads;   // [0] the main search thread, then the helpers
-std::mutex PoolMutex;
-std::condition_variable PoolWake;         // a new search, or the threads are to end
-std::condition_variable PoolDone;         // a thread has finished its part of a search
-uint64_t SearchGeneration = 0;            // counts searches; under PoolMutex
-bool PoolClosing = false;                 // under PoolMutex
-bool MainSearchRunning = false;           // under PoolMutex
-int HelpersRunning = 0;                   // under PoolMutex
-int ThreadsReady = 0;                     // threads waiting for their first search; under PoolMutex
-// The position every search thread copies when its search starts; written only while none runs
-PositionRecord SearchRoot;
-
-void SearchThreadProc() {
-    IterativeDeepening();
-    Searching = false;
-    if (QuitRequested)
-        return;
-    if (!AnswerScoreText.empty())
-        WriteLine(AnswerScoreText);
-    WriteLine(BestMoveText);
-}
-
-// A search thread's life: wait for a search, copy its root, search, say it is done
-void SearchThreadLoop(int id, uint64_t generation) {
-    RegisterSearchThread(id);
-    {
-        std::lock_guard lock(PoolMutex);
-        ++ThreadsReady;
-    }
-    PoolDone.notify_all();
-    for (;;) {
-        {
-            std::unique_lock lock(PoolMutex);
-            PoolWake.wait(lock, [&] { return PoolClosing || SearchGeneration != generation; });
-            if (PoolClosing)
-                return;
-            generation = SearchGeneration;
-        }
-        Position = SearchRoot;
-        if (id == 0)
-            SearchThreadProc();
-        else
-            HelperIterativeDeepening(id);
-        {
-            std::lock_guard lock(PoolMutex);
-            if (id == 0)
-                MainSearchRunning = false;
-            else
-                --HelpersRunning;
-        }
-        PoolDone.notify_all();
-    }
-}
-
-void EndSearchThreads() {
-    {
-        std::lock_guard lock(PoolMutex);
-        PoolClosing = true;
-    }
-    PoolWake.notify_all();
-    for (std::thread& thread : SearchThreads)
-        thread.join();
-    SearchThreads.clear();
-    SetSearchThreadCount(0);
-    std::lock_guard lock(PoolMutex);
-    PoolClosing = false;
-    ThreadsReady = 0;
-}
-
-// Starts the main search thread and count - 1 helpers; fewer when the system refuses threads
-void StartSearchThreads(int count) {
-    EndSearchThreads();
-    try {
-        while (int(SearchThreads.size()) < count)
-            SearchThreads.emplace_back(SearchThreadLoop, int(SearchThreads.size()), SearchGeneration);
-    } catch (const std::system_error&) {
-        WriteLine("info string only " + std::to_string(SearchThreads.size()) + " search threads could be started");
-    }
-    // A helper's node counters are known once its thread runs
-    std::unique_lock lock(PoolMutex);
-    PoolDone.wait(lock, [] { return ThreadsReady == int(SearchThreads.size()); });
-    SetSearchThreadCount(int(SearchThreads.size()));
-}
-
-// Returns once the search has ended and its "bestmove" is written
-void WaitForSearch() {
-    std::unique_lock lock(PoolMutex);
-    PoolDone.wait(lock, [] { return !MainSearchRunning; });
-}
-
-// Clearing the hold-back flags first lets a search holding its result finish at once
-void HaltSearch() {
-    NoTimeLimit = false;
-    Pondering = false;
-    InfiniteSearch = false;
-    StopSearch = true;
-    SignalSearchControl();
-    if (SearchThreadStarted)
-        WaitForSearch();
-}
-
-void StartSearchThread() {
-    SearchThreadStarted = true;
-    // Cleared here, not in the search thread, so that a "stop" right after "go" is never lost
-    StopSearch = false;
-    ExpectTimeBudget();
-    if (SearchThreads.empty()) {
-        // Without a thread there is no search, but the GUI still gets its one answer
-        AnnounceTimeBudget();
-        WriteLine("info string the search thread could not be started");
-        std::fill(std::begin(ThisThread.BestLine), std::end(ThisThread.BestLine), Move(0));
-        WriteLine(BestMoveLine());
-        return;
-    }
-    SearchRoot = Position;
-    MainPastFirstIteration = false;
-    ResetSearchThreadCounters();
-    {
-        std::lock_guard lock(PoolMutex);
-        ++SearchGeneration;
-        MainSearchRunning = true;
-        HelpersRunning = int(SearchThreads.size()) - 1;
-    }
-    PoolWake.notify_all();
-}
-
-}  // namespace
-
-void EndHelperSearches() {
-    std::unique_lock lock(PoolMutex);
-    if (HelpersRunning == 0)
-        return;
-    StopSearch = true;
-    PoolDone.wait(lock, [] { return HelpersRunning == 0; });
-}
-
-namespace {
 
 // The number after a "go" keyword; false when the keyword is absent or its value malformed
 bool GoValue(const std::string& line, const std::string& keyword, int32_t& value) {
@@ -227,25 +47,71 @@ bool GoCount(const std::string& line, const std::string& keyword, uint64_t& valu
 
 // "movetime", "nodes" and "mate": limits that UCI tools use beside the clock.
 // Returns true when one of them is given with a usable value.
-bool ReadToolLimits(const std::string& line) {
-    NodeLimit = 0;
-    MoveTimeLimit = 0;
-    MateLimit = 0;
+bool ReadToolLimits(const std::string& line, SearchLimits& limits) {
     int32_t value;
     bool given = false;
     if (GoValue(line, "movetime", value) && value >= 0) {
-        MoveTimeLimit = std::max(value, 1);
+        limits.MoveTimeLimit = std::max(value, 1);
         given = true;
     }
     if (uint64_t nodes; GoCount(line, "nodes", nodes)) {
-        NodeLimit = std::max<uint64_t>(nodes, 1);
+        limits.NodeLimit = std::max<uint64_t>(nodes, 1);
         given = true;
     }
     if (GoValue(line, "mate", value) && value > 0) {
-        MateLimit = std::min(value, MaxSearchPlies / 2);   // longer mates lie beyond the deepest search
+        limits.MateLimit = std::min(value, MaxSearchPlies / 2);   // longer mates lie beyond the deepest search
         given = true;
     }
     return given;
+}
+
+// What a "go" line asks. Each keyword is found anywhere in the line; the clock
+// values of the last "go" stand where the line gives none.
+SearchLimits ReadGoLimits(const std::string& line) {
+    SearchLimits limits;
+    limits.WhiteTime = Limits.WhiteTime;
+    limits.BlackTime = Limits.BlackTime;
+    limits.WhiteIncrement = Limits.WhiteIncrement;
+    limits.BlackIncrement = Limits.BlackIncrement;
+
+    int32_t value;
+    bool clockFields = false;
+    limits.Ponder = Pos("ponder", line) > 0;
+    if (GoValue(line, "wtime", value)) {
+        limits.WhiteTime = value;
+        clockFields = true;
+    }
+    if (GoValue(line, "btime", value)) {
+        limits.BlackTime = value;
+        clockFields = true;
+    }
+    limits.Infinite = Pos("infinite", line) > 0;
+    if (GoValue(line, "depth", value)) {
+        limits.DepthLimit = value;
+        limits.Untimed = true;
+    }
+    if (GoValue(line, "winc", value)) {
+        limits.WhiteIncrement = value;
+        clockFields = true;
+    }
+    if (GoValue(line, "binc", value)) {
+        limits.BlackIncrement = value;
+        clockFields = true;
+    }
+    // The count includes the move to be played now; at least one move is always left
+    if (GoValue(line, "movestogo", value)) {
+        limits.MovesToGo = int32_t(std::clamp<int64_t>(int64_t(value) + 1, 1, INT32_MAX));
+        clockFields = true;
+    }
+    if (int at = Pos("searchmoves", line); at > 0) {
+        ReadSearchMoves(Trim(CopyFrom(line, at + 11)), limits.SearchMoves);
+        // A list without one legal move restricts nothing
+        limits.SearchMovesActive = limits.SearchMoves.count > 0;
+    }
+    limits.Untimed = limits.Untimed || limits.Ponder || limits.Infinite;
+    // Clock values of earlier "go" lines play no part in a search that a tool limits otherwise
+    limits.ClockBudgetApplies = !ReadToolLimits(line, limits) || clockFields;
+    return limits;
 }
 
 void HandleGo(const std::string& line) {
@@ -253,53 +119,7 @@ void HandleGo(const std::string& line) {
     HaltSearch();
     SearchStartTime = ClockMs();
     MoveTimeStart = arrival;
-    MovesToGo = 30;
-    DepthLimit = MaxSearchPlies;
-    SearchMovesActive = false;
-
-    int32_t value;
-    bool clockFields = false;
-    if (Pos("ponder", line) > 0) {
-        Pondering = true;
-        NoTimeLimit = true;
-    }
-    if (GoValue(line, "wtime", value)) {
-        WhiteTime = value;
-        clockFields = true;
-    }
-    if (GoValue(line, "btime", value)) {
-        BlackTime = value;
-        clockFields = true;
-    }
-    if (Pos("infinite", line) > 0) {
-        NoTimeLimit = true;
-        InfiniteSearch = true;
-    }
-    if (GoValue(line, "depth", value)) {
-        DepthLimit = value;
-        NoTimeLimit = true;
-    }
-    if (GoValue(line, "winc", value)) {
-        WhiteIncrement = value;
-        clockFields = true;
-    }
-    if (GoValue(line, "binc", value)) {
-        BlackIncrement = value;
-        clockFields = true;
-    }
-    // The count includes the move to be played now; at least one move is always left
-    if (GoValue(line, "movestogo", value)) {
-        MovesToGo = int32_t(std::clamp<int64_t>(int64_t(value) + 1, 1, INT32_MAX));
-        clockFields = true;
-    }
-    if (int at = Pos("searchmoves", line); at > 0) {
-        ReadSearchMoves(Trim(CopyFrom(line, at + 11)));
-        // A list without one legal move restricts nothing
-        SearchMovesActive = SearchMoves.count > 0;
-    }
-    // Clock values of earlier "go" lines play no part in a search that a tool limits otherwise
-    ClockBudgetApplies = !ReadToolLimits(line) || clockFields;
-    StartSearchThread();
+    StartSearch(ReadGoLimits(line));
 }
 
 void HandlePonderHit() {
@@ -366,7 +186,7 @@ void HandleSetOption(const std::string& line) {
         if (OptionValue(line, value))
             MoveOverhead = std::clamp(value, 0, MaxMoveOverhead);
     } else if (name == "threads") {
-        if (OptionValue(line, value) && std::clamp(value, 1, MaxSearchThreads) != int(SearchThreads.size()))
+        if (OptionValue(line, value) && std::clamp(value, 1, MaxSearchThreads) != SearchThreadsStarted())
             StartSearchThreads(std::clamp(value, 1, MaxSearchThreads));
     } else
         SetHashOption(line);
@@ -493,10 +313,6 @@ bool HandleLine(std::string line) {
     return true;
 }
 
-}  // namespace
-
-namespace {
-
 // A command given on the command line: run it, let a search it starts finish, then leave
 void RunCommandLine(int argc, char** argv) {
     std::string line;
@@ -517,7 +333,6 @@ int RunEngine(int argc, char** argv) {
     InitTables();
     AllocateHash(HashDefaultMegabytes);
     InitClock();
-    SearchThreadStarted = false;
     StartSearchThreads(1);
     std::string error;
     ReadFen(StartFen, error);
@@ -532,8 +347,6 @@ int RunEngine(int argc, char** argv) {
     }
     // end of input ends the engine as "quit" does; a running search ends
     // without its "bestmove" before anything is released
-    QuitRequested = true;
-    HaltSearch();
     EndSearchThreads();
     return 0;
 }

@@ -69,10 +69,11 @@ TEST(MoveText, SearchMovesKeepAtMostAHundredLegalWords) {
     std::string words;
     for (int i = 0; i < 150; ++i)
         words += " e2e4 zz b1c3";
-    ReadSearchMoves(words);
-    EXPECT_EQ(SearchMoves.count, MaxSearchMoves);
-    EXPECT_EQ(SearchMoves.moves[1], 0xC000170Cu);
-    EXPECT_EQ(MoveToText(SearchMoves.moves[MaxSearchMoves]), "b1c3");
+    SearchMoveList searchMoves;
+    ReadSearchMoves(words, searchMoves);
+    EXPECT_EQ(searchMoves.count, MaxSearchMoves);
+    EXPECT_EQ(searchMoves.moves[1], 0xC000170Cu);
+    EXPECT_EQ(MoveToText(searchMoves.moves[MaxSearchMoves]), "b1c3");
 }
 
 }  // namespace

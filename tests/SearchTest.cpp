@@ -7,8 +7,9 @@
 #include "Evaluation.h"
 #include "Hash.h"
 #include "Recherche.h"
+#include "SearchControl.h"
 #include "TestSupport.h"
-#include "main.h"
+#include "TimeControl.h"
 
 namespace {
 
@@ -20,19 +21,20 @@ class SearchTest : public ::testing::Test {
 protected:
     void SetUp() override {
         AllocateHash(HashMinMegabytes);
-        ThisThread.SearchOutput = StopSearch = Pondering = Searching = SearchMovesActive = false;
+        ThisThread.SearchOutput = StopSearch = Pondering = Searching = Limits.SearchMovesActive = false;
     }
-    void TearDown() override { ThisThread.SearchOutput = true, StopSearch = Searching = SearchMovesActive = false; }
+    void TearDown() override { ThisThread.SearchOutput = true, StopSearch = Searching = Limits.SearchMovesActive = false; }
 };
 
 // What "go depth N" leaves: nodes, "bestmove" line, root score and principal variation
 std::string GoDepth(int depth) {
-    DepthLimit = depth, GameSearchCount = 0;
+    Limits.DepthLimit = depth, GameSearchCount = 0;
     NoTimeLimit = true, StopSearch = false;   // a depth-limited search clears NoTimeLimit
     SearchStartTime = ClockMs();
     IterativeDeepening();
+    const SearchAnswer answer = ConcludeSearch();
     std::string result = std::to_string(ThisThread.NodeCount + ThisThread.QuiescenceNodeCount);
-    result.append(" ").append(BestMoveText).append(ScoreText(HashSlot(CurrentState().key1).valeur)).append(" pv");
+    result.append(" ").append(answer.BestMoveText).append(ScoreText(HashSlot(CurrentState().key1).valeur)).append(" pv");
     for (int n = 1; n <= ThisThread.PrincipalVariationLength; ++n)
         result.append(" ").append(MoveToText(ThisThread.PrincipalVariation[n]));
     return result;
@@ -185,9 +187,9 @@ TEST_F(SearchTest, TimeBudgetOfTheSideToMove) {
         ASSERT_TRUE(Load(fen));
         const bool white = Position.sideToMove == White;
         for (const auto& c : cases) {
-            WhiteTime = BlackTime = 1, WhiteIncrement = BlackIncrement = 77777;   // the other side's do not count
-            (white ? WhiteTime : BlackTime) = c.time, (white ? WhiteIncrement : BlackIncrement) = c.increment;
-            MovesToGo = c.movesToGo, GameSearchCount = c.gameSearchCount;
+            Limits.WhiteTime = Limits.BlackTime = 1, Limits.WhiteIncrement = Limits.BlackIncrement = 77777;   // the other side's do not count
+            (white ? Limits.WhiteTime : Limits.BlackTime) = c.time, (white ? Limits.WhiteIncrement : Limits.BlackIncrement) = c.increment;
+            Limits.MovesToGo = c.movesToGo, GameSearchCount = c.gameSearchCount;
             ComputeTimeBudget();
             EXPECT_EQ(std::make_tuple(TimeBudget.load(), TimeMaximum.load(), GameSearchCount),
                       std::make_tuple(c.budget, c.maximum, c.gameSearchCount + 1)) << fen << " case " << &c - cases;
@@ -204,7 +206,7 @@ TEST_F(SearchTest, MoveOverheadIsWhatTheBudgetKeepsBack) {
         {50, 90, 7},         // at most overhead + 40: 40 left, of which an eighth plus 2
     };
     for (const auto& c : cases) {
-        MoveOverhead = c.overhead, WhiteTime = c.time, WhiteIncrement = 0, MovesToGo = 30, GameSearchCount = 0;
+        MoveOverhead = c.overhead, Limits.WhiteTime = c.time, Limits.WhiteIncrement = 0, Limits.MovesToGo = 30, GameSearchCount = 0;
         ComputeTimeBudget();
         EXPECT_EQ(TimeBudget.load(), c.budget) << c.overhead << " " << c.time;
     }
@@ -252,22 +254,22 @@ TEST_F(SearchTest, WhatStopsATimedSearch) {
     EXPECT_TRUE(StopSearch);
 
     // A search limited only by movetime or nodes does not look at the clock's budget
-    ClockBudgetApplies = false;
+    Limits.ClockBudgetApplies = false;
     ThisThread.FirstRootMoveDone = false;
     EXPECT_FALSE(stops());
-    MoveTimeLimit = 2000, MoveTimeStart = ClockMs() - 1000;
+    Limits.MoveTimeLimit = 2000, MoveTimeStart = ClockMs() - 1000;
     EXPECT_FALSE(stops());
     MoveTimeStart = ClockMs() - 2000;
     EXPECT_TRUE(stops());
     Pondering = true;   // the fixed time runs from the ponder hit
     EXPECT_FALSE(stops());
-    Pondering = false, MoveTimeLimit = 0, NodeLimit = 100, ThisThread.NodeCount = 99, ThisThread.QuiescenceNodeCount = 0;
+    Pondering = false, Limits.MoveTimeLimit = 0, Limits.NodeLimit = 100, ThisThread.NodeCount = 99, ThisThread.QuiescenceNodeCount = 0;
     EXPECT_FALSE(stops(0));
     ThisThread.NodeCount = 100;
     EXPECT_TRUE(stops(0));   // every node looks at the node count
     ThisThread.IterationDepth = 2;
     EXPECT_FALSE(stops(0));
-    NodeLimit = 0, ClockBudgetApplies = true;
+    Limits.NodeLimit = 0, Limits.ClockBudgetApplies = true;
 }
 
 }  // namespace

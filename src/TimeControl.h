@@ -1,0 +1,55 @@
+// The time a search may take and the checks that end it: the clock's budget,
+// a fixed time per move and a node limit.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "SearchControl.h"
+#include "Thread.h"
+#include "Util.h"
+
+extern std::atomic<uint32_t> TimeBudget;    // ms: the normal thinking time
+extern std::atomic<uint32_t> TimeMaximum;   // ms: the hard limit
+extern int32_t GameSearchCount;             // searches since "ucinewgame": the first two get more time
+
+constexpr int MoveOverheadDefault = 880;
+extern int32_t MoveOverhead;                // ms of the clock kept back for the GUI's and the system's delays
+
+constexpr int ClockPollInterval = 5000;     // nodes between two readings of the clock, less one
+
+// Sets TimeBudget and TimeMaximum for the side to move from the clock of Limits
+void ComputeTimeBudget();
+
+// "ponderhit" after elapsed ms: an early hit gives the whole budget again after
+// it, a later one 1.5 budgets from the "go", a very late one nothing; the
+// margin between budget and hard limit stays the same
+void AdjustBudgetOnPonderHit(uint64_t elapsed);
+
+// Milliseconds since the search began
+inline uint64_t ElapsedMs() { return ClockMs() - SearchStartTime.load(); }
+
+// Sets StopSearch when the nodes of all search threads reach the limit
+void StopAtNodeLimit();
+inline void CheckNodeLimit() {
+    if (Limits.NodeLimit != 0)
+        StopAtNodeLimit();
+}
+
+// Sets StopSearch when the budget, the hard limit or the fixed time is spent
+void CheckClock();
+
+// At every full-width node: the node limit, and the clock every 5001st node
+inline void PollClock() {
+    CheckNodeLimit();
+    if (++ThisThread.PollCounter <= ClockPollInterval)
+        return;
+    ThisThread.PollCounter = 0;
+    CheckClock();
+}
+
+// After each root move
+inline void RootClockCheck() { CheckClock(); }
+
+// After each iteration: the budget alone counts, not the hard limit
+void IterationClockCheck();
