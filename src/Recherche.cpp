@@ -13,6 +13,7 @@
 #include "Init.h"
 #include "Magic.h"
 #include "Makemove.h"
+#include "MoveOrder.h"
 #include "SearchControl.h"
 #include "Thread.h"
 #include "TimeControl.h"
@@ -24,8 +25,6 @@ int32_t MultiPV = 1;
 namespace {
 
 constexpr int MateBound = 9900;
-constexpr int LosingMove = -24000;   // below this band: quiet moves by history, losing captures
-constexpr int LateMoveScore = -20000;
 constexpr uint64_t NewBestQuietMs = 60;     // new-best lines wait until the search has run this long
 constexpr uint64_t ProgressQuietMs = 1000;  // progress lines wait until the search has run this long
 
@@ -49,163 +48,6 @@ std::string HashFullLine() { return "info hashfull " + std::to_string(HashFullPe
 bool IsMateScore(int score) { return score > MateBound || score < -MateBound; }
 
 }  // namespace
-
-// ---------------------------------------------------------------------------
-// Move ordering and static exchange
-// ---------------------------------------------------------------------------
-
-int StaticExchange(Move m, int side) {
-    const int from = MoveFrom(m), to = MoveTo(m);
-    const int moving = MovePiece(m), captured = MoveCaptured(m), promotion = MovePromotion(m);
-    const int epPawn = MoveEpPawn(m);
-    const auto& pieces = Position.pieces;
-
-    Bitboard occupancy = Position.occupied;
-    if (epPawn != 0)
-        occupancy &= ClearMask[epPawn];
-    const Bitboard diagonal = pieces[White][BishopsQueens] | pieces[Black][BishopsQueens];
-    const Bitboard straight = pieces[White][RooksQueens] | pieces[Black][RooksQueens];
-
-    // sliders off the square's lines are not looked up
-    Bitboard attackers = (PawnAttacks[White][to] & pieces[Black][Pawn])
-                       | (PawnAttacks[Black][to] & pieces[White][Pawn])
-                       | (KnightAttacks[to] & (pieces[White][Knight] | pieces[Black][Knight]))
-                       | (KingAttacks[to] & (pieces[White][King] | pieces[Black][King]));
-    if (BishopRays[to] & diagonal)
-        attackers |= BishopAttacks(to, occupancy) & diagonal;
-    if (RookRays[to] & straight)
-        attackers |= RookAttacks(to, occupancy) & straight;
-
-    int gain = captured != 0 ? PieceValue[captured] : 0;
-    if (promotion != 0)
-        gain += PieceValue[promotion] - PieceValue[Pawn];
-    ThisThread.SwapList[0] = gain;
-    int n = 1;
-
-    side ^= 1;
-    int onSquare = promotion != 0 ? PieceValue[promotion] : PieceValue[moving];
-
-    // A piece that leaves the square's lines may uncover a slider behind it; only the
-    // kind of line it stood on can change
-    auto uncoverXrays = [&](Square left) {
-        if (BishopRays[to] & SetMask[left])
-            attackers |= BishopAttacks(to, occupancy) & occupancy & diagonal;
-        else if (RookRays[to] & SetMask[left])
-            attackers |= RookAttacks(to, occupancy) & occupancy & straight;
-    };
-    attackers &= ClearMask[from];
-    occupancy &= ClearMask[from];
-    uncoverXrays(from);
-
-    while (attackers) {
-        const Bitboard own = attackers & pieces[side][AllPieces];
-        if (!own)
-            break;
-        int type = Pawn;
-        while (!(own & pieces[side][type]))
-            ++type;
-        const int square = LowestSquare(own & pieces[side][type]);
-
-        // A pawn capturing onto the last rank becomes a queen
-        int bonus = 0;
-        if (type == Pawn && RankOf(square) == (side == White ? 6 : 1)) {
-            bonus = PieceValue[Queen] - PieceValue[Pawn];
-            type = Queen;
-        }
-        ThisThread.SwapList[n] = bonus + onSquare - ThisThread.SwapList[n - 1];
-        ++n;
-        if (onSquare == PieceValue[King])
-            break;
-        onSquare = PieceValue[type];
-
-        attackers &= ClearMask[square];
-        occupancy &= ClearMask[square];
-        uncoverXrays(square);
-        side ^= 1;
-    }
-
-    for (int k = n - 1; k >= 1; --k)
-        if (ThisThread.SwapList[k] > -ThisThread.SwapList[k - 1])
-            ThisThread.SwapList[k - 1] = -ThisThread.SwapList[k];
-    return ThisThread.SwapList[0];
-}
-
-namespace {
-
-// Ordering scores; everything at or below LateMoveScore is searched late
-constexpr int HashMoveScore = 2000;
-constexpr int QuietCheckScore = -150;
-constexpr int NewerKillerScore = 4;
-constexpr int OlderKillerScore = 3;
-constexpr int QuiescenceCheckScore = -1500;
-constexpr int RootHashMoveBonus = 100000000;
-
-// One loop for both searches: the table's move first, captures and promotions by
-// their exchange gain, the other moves as the search wants them
-template <typename ExchangeScore, typename QuietScore>
-void ScoreEachMove(MoveList& list, Move hashMove, ExchangeScore exchangeScore, QuietScore quietScore) {
-    const int side = Position.sideToMove;
-    for (int i = 1; i <= list.count; ++i) {
-        const Move m = list.moves[i];
-        if (m == hashMove)
-            list.scores[i] = HashMoveScore;
-        else if (MoveCaptured(m) != 0 || MovePromotion(m) != 0)
-            list.scores[i] = exchangeScore(StaticExchange(m, side));
-        else
-            list.scores[i] = quietScore(m);
-    }
-}
-
-}  // namespace
-
-void ScoreMoves(Move hashMove, int ply, MoveList& list) {
-    const int side = Position.sideToMove;
-    ScoreEachMove(
-        list, hashMove, [](int gain) { return gain >= 0 ? gain : gain + LosingMove; },
-        [&](Move m) {
-            if (MoveGivesCheck(m))
-                return QuietCheckScore;
-            if (m == ThisThread.KillerMoves[ply][0])
-                return NewerKillerScore;
-            if (m == ThisThread.KillerMoves[ply][1])
-                return OlderKillerScore;
-            return ThisThread.HistoryTable[MovePiece(m) | side << 3][MoveTo(m)] + LosingMove;
-        });
-}
-
-// Captures that lose more than a pawn, and quiet moves other than checks, are not searched
-void ScoreQuiescenceMoves(MoveList& list) {
-    ScoreEachMove(
-        list, ThisThread.HashMove, [](int gain) { return gain > -PieceValue[Pawn] ? gain : LosingMove; },
-        [](Move m) { return MoveGivesCheck(m) ? QuiescenceCheckScore : LosingMove; });
-}
-
-Move PickNextMove(MoveList& list, int i, int* slot) {
-    // The highest score first (a loop the compiler vectorises), then its first slot
-    int best = -WindowBound;
-    for (int j = i; j <= list.count; ++j)
-        best = std::max(best, list.scores[j]);
-    int bestSlot = i;
-    if (best > -WindowBound)
-        while (list.scores[bestSlot] != best)
-            ++bestSlot;
-    std::swap(list.moves[i], list.moves[bestSlot]);
-    std::swap(list.scores[i], list.scores[bestSlot]);
-    if (slot)
-        *slot = bestSlot;
-    return list.moves[i];
-}
-
-Move PickNextRootMove(MoveList& list, int i, int& slot) { return PickNextMove(list, i, &slot); }
-
-void ScoreRootMoves(Move hashMove, MoveList& list) {
-    for (int i = 1; i <= list.count; ++i) {
-        int score = int(uint32_t(ThisThread.RootNodes[i]) >> 5);
-        if (list.moves[i] == hashMove)
-            score += RootHashMoveBonus;
-        list.scores[i] = score;
-    }
-}
 
 // ---------------------------------------------------------------------------
 // Draws by rule

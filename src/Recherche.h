@@ -1,29 +1,19 @@
-// The search: move ordering and static exchange, alpha-beta, quiescence, the
-// root search with iterative deepening and draws by rule.
+// The search: alpha-beta, quiescence, the root search with iterative
+// deepening, and draws by rule.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 #include <string>
 
+#include "MoveOrder.h"
 #include "Parametres.h"
 
 constexpr int MaxPly = 127;
 constexpr int NoResult = -42000;       // a root search stopped before its first move was done
-constexpr int WindowBound = 32000;
 
 // Elapsed time at the last measurement; kept from one search to the next
 extern std::atomic<uint64_t> LastElapsed;
-
-// Ordering
-int StaticExchange(Move m, int side);
-void ScoreMoves(Move hashMove, int ply, MoveList& list);
-void ScoreQuiescenceMoves(MoveList& list);
-// Swaps the best-scored move of slots i..count (the first on ties) into slot i and
-// returns it; slot, when given, receives the slot it came from
-Move PickNextMove(MoveList& list, int i, int* slot = nullptr);
-Move PickNextRootMove(MoveList& list, int i, int& slot);
-void ScoreRootMoves(Move hashMove, MoveList& list);
 
 // Move tests of the full-width search
 bool IsPawnToSeventh(Move m);
