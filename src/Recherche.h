@@ -70,6 +70,3 @@ std::string ScoreText(int score);
 // Draws by rule
 int RepetitionCount(int limit);
 
-// "bench": a fixed set of positions searched to a fixed depth; writes the totals
-uint64_t RunBench(int depth);
-constexpr int BenchDefaultDepth = 8;

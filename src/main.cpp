@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "Bench.h"
 #include "Board.h"
 #include "Evaluation.h"
 #include "GenMoves.h"
