@@ -59,6 +59,7 @@ uint64_t RunBench(int depth) {
     saved = Position;
     const int savedMegabytes = HashMegabytes();
     const int32_t savedGameSearchCount = GameSearchCount;
+    const SearchLimits savedLimits = Limits;
     AllocateHash(BenchHashMegabytes);
 
     uint64_t nodes = 0;
@@ -71,10 +72,12 @@ uint64_t RunBench(int depth) {
             WriteLine("info string bench position " + std::to_string(index + 1) + " rejected: " + error);
         ClearHash();
         GameSearchCount = 0;
+        // Only the depth limits the bench, whatever an earlier "go" asked
+        Limits = SearchLimits{};
         Limits.DepthLimit = depth;
+        Limits.Untimed = true;
         NoTimeLimit = true;
         Pondering = false;
-        Limits.SearchMovesActive = false;
         StopSearch = false;
         SearchStartTime = ClockMs();
         IterativeDeepening();
@@ -94,6 +97,7 @@ uint64_t RunBench(int depth) {
     WriteLine("Nodes/second    : " + std::to_string(nodes * 1000 / elapsed));
 
     GameSearchCount = savedGameSearchCount;
+    Limits = savedLimits;
     AllocateHash(savedMegabytes);
     Position = saved;
     return nodes;

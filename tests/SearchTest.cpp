@@ -4,6 +4,7 @@
 #include <string>
 #include <tuple>
 
+#include "Bench.h"
 #include "Evaluation.h"
 #include "Hash.h"
 #include "Recherche.h"
@@ -57,6 +58,13 @@ TEST_F(SearchTest, GoDepthGivesPinnedNodesMoveScoreAndLineOnAFreshOrClearedTable
             EXPECT_EQ(GoDepth(c.depth), c.result);
             EXPECT_EQ(ThisThread.LastCompletedDepth, c.depth);
         }
+}
+
+TEST_F(SearchTest, BenchCountsTheSameNodesWhateverAnEarlierGoAsked) {
+    const uint64_t plain = RunBench(3);
+    Limits.NodeLimit = 1000, Limits.MateLimit = 1, Limits.MoveTimeLimit = 1;
+    EXPECT_EQ(RunBench(3), plain);
+    Limits = SearchLimits{};
 }
 
 TEST_F(SearchTest, RepetitionsCountWithinTheReversibleStretchAndFiftyMovesOutrankMate) {
