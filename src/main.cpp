@@ -14,6 +14,7 @@
 #include "Hash.h"
 #include "Init.h"
 #include "Magic.h"
+#include "Options.h"
 #include "Perft.h"
 #include "Recherche.h"
 #include "SearchControl.h"
@@ -25,8 +26,6 @@
 namespace {
 
 constexpr const char* Banner = "Varnok 3.7.1 by Brannock";
-constexpr int MaxMultiPV = 256;
-constexpr int MaxMoveOverhead = 5000;
 
 // The number after a "go" keyword; false when the keyword is absent or its value malformed
 bool GoValue(const std::string& line, const std::string& keyword, int32_t& value) {
@@ -132,65 +131,10 @@ void HandlePonderHit() {
     SignalSearchControl();
 }
 
-// The option's name: the words between "name" and "value" (or the end), compared
-// without regard to case as UCI names are
-std::string OptionName(const std::string& line) {
-    const std::vector<std::string_view> words = SplitWords(line);
-    std::string name;
-    bool inName = false;
-    for (std::string_view word : words) {
-        if (word == "value")
-            break;
-        if (inName) {
-            if (!name.empty())
-                name += ' ';
-            name.append(word);
-        }
-        inName = inName || word == "name";
-    }
-    std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return char(std::tolower(c)); });
-    return name;
-}
-
-// The number after "value"; false when absent or malformed
-bool OptionValue(const std::string& line, int32_t& value) {
-    const int at = Pos("value", line);
-    return at > 0 && ParseInt32(Trim(CopyFrom(line, at + 6)), value);
-}
-
-// "Hash value N" as the engine has always read it: the two words with one blank between
-void SetHashOption(const std::string& line) {
-    const int at = Pos("Hash value", line);
-    if (Pos("name", line) == 0 || at == 0)
-        return;
-    int32_t megabytes;
-    if (!ParseInt32(Trim(CopyFrom(line, at + 11)), megabytes))
-        return;
-    megabytes = std::clamp(megabytes, HashMinMegabytes, HashMaxMegabytes);
-    AllocateHash(megabytes);
-    if (HashSize != HashEntriesFor(megabytes))
-        WriteLine("info string Hash: " + std::to_string(megabytes) + " MB could not be allocated, using "
-                  + std::to_string(HashMegabytes()) + " MB");
-}
-
 // "setoption": the table is never resized or cleared under a running search
 void HandleSetOption(const std::string& line) {
     HaltSearch();
-    const std::string name = OptionName(line);
-    int32_t value;
-    if (name == "clear hash")
-        ClearHash();
-    else if (name == "multipv") {
-        if (OptionValue(line, value))
-            MultiPV = std::clamp(value, 1, MaxMultiPV);
-    } else if (name == "move overhead") {
-        if (OptionValue(line, value))
-            MoveOverhead = std::clamp(value, 0, MaxMoveOverhead);
-    } else if (name == "threads") {
-        if (OptionValue(line, value) && std::clamp(value, 1, MaxSearchThreads) != SearchThreadsStarted())
-            StartSearchThreads(std::clamp(value, 1, MaxSearchThreads));
-    } else
-        SetHashOption(line);
+    SetOption(line);
 }
 
 void HandleNewGame() {
@@ -215,13 +159,7 @@ void RunBenchLine(const std::string& line) {
 void AnswerUci() {
     WriteLine("id name Varnok 3.7.1 32 bits");
     WriteLine("id author Brannock");
-    WriteLine("option name Hash type spin default 256 min 4 max 1024");
-    WriteLine("option name Ponder type check default false");
-    WriteLine("option name MultiPV type spin default 1 min 1 max " + std::to_string(MaxMultiPV));
-    WriteLine("option name Clear Hash type button");
-    WriteLine("option name Move Overhead type spin default " + std::to_string(MoveOverheadDefault) + " min 0 max "
-              + std::to_string(MaxMoveOverhead));
-    WriteLine("option name Threads type spin default 1 min 1 max " + std::to_string(MaxSearchThreads));
+    ListOptions();
     WriteLine("uciok");
 }
 

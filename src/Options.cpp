@@ -1,0 +1,129 @@
+#include "Options.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "Hash.h"
+#include "Recherche.h"
+#include "Thread.h"
+#include "ThreadPool.h"
+#include "TimeControl.h"
+#include "Util.h"
+
+namespace {
+
+enum class OptionType { Spin, Check, Button };
+
+struct Option {
+    const char* name;
+    OptionType type;
+    int32_t defaultValue;   // a check's is 0 or 1
+    int32_t min;
+    int32_t max;
+    void (*onChange)(int32_t value);   // the value clamped to min..max; nullptr: announced only
+};
+
+void ResizeHash(int32_t megabytes) {
+    AllocateHash(megabytes);
+    if (HashSize != HashEntriesFor(megabytes))
+        WriteLine("info string Hash: " + std::to_string(megabytes) + " MB could not be allocated, using "
+                  + std::to_string(HashMegabytes()) + " MB");
+}
+
+void SetThreads(int32_t threads) {
+    if (threads != SearchThreadsStarted())
+        StartSearchThreads(threads);
+}
+
+constexpr Option HashOption = {"Hash", OptionType::Spin, HashDefaultMegabytes, HashMinMegabytes, HashMaxMegabytes,
+                               ResizeHash};
+
+const Option Options[] = {
+    HashOption,
+    {"Ponder", OptionType::Check, 0, 0, 1, nullptr},
+    {"MultiPV", OptionType::Spin, 1, 1, 256, [](int32_t lines) { MultiPV = lines; }},
+    {"Clear Hash", OptionType::Button, 0, 0, 0, [](int32_t) { ClearHash(); }},
+    {"Move Overhead", OptionType::Spin, MoveOverheadDefault, 0, 5000, [](int32_t ms) { MoveOverhead = ms; }},
+    {"Threads", OptionType::Spin, 1, 1, MaxSearchThreads, SetThreads},
+};
+
+std::string OptionLine(const Option& option) {
+    std::string line = std::string("option name ") + option.name;
+    switch (option.type) {
+    case OptionType::Spin:
+        return line + " type spin default " + std::to_string(option.defaultValue) + " min "
+             + std::to_string(option.min) + " max " + std::to_string(option.max);
+    case OptionType::Check:
+        return line + " type check default " + (option.defaultValue ? "true" : "false");
+    case OptionType::Button:
+        return line + " type button";
+    }
+    return line;
+}
+
+std::string Lowercase(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    return text;
+}
+
+// The option's name: the words between "name" and "value" (or the end), compared
+// without regard to case as UCI names are
+std::string OptionName(const std::string& line) {
+    std::string name;
+    bool inName = false;
+    for (std::string_view word : SplitWords(line)) {
+        if (word == "value")
+            break;
+        if (inName) {
+            if (!name.empty())
+                name += ' ';
+            name.append(word);
+        }
+        inName = inName || word == "name";
+    }
+    return Lowercase(name);
+}
+
+// The number after "value"; false when absent or malformed
+bool OptionValue(const std::string& line, int32_t& value) {
+    const int at = Pos("value", line);
+    return at > 0 && ParseInt32(Trim(CopyFrom(line, at + 6)), value);
+}
+
+// Hash keeps its own rule, and Ponder is only announced
+bool SetByName(const Option& option) { return option.onChange && option.onChange != ResizeHash; }
+
+void SetByValue(const Option& option, const std::string& line) {
+    int32_t value = 0;
+    if (option.type == OptionType::Button || OptionValue(line, value))
+        option.onChange(std::clamp(value, option.min, option.max));
+}
+
+// "Hash value N" as the engine has always read it: the two words with one blank
+// between them, anywhere in a line that names an option
+void SetHashByText(const std::string& line) {
+    const int at = Pos("Hash value", line);
+    int32_t megabytes;
+    if (Pos("name", line) > 0 && at > 0 && ParseInt32(Trim(CopyFrom(line, at + 11)), megabytes))
+        HashOption.onChange(std::clamp(megabytes, HashOption.min, HashOption.max));
+}
+
+}  // namespace
+
+void ListOptions() {
+    for (const Option& option : Options)
+        WriteLine(OptionLine(option));
+}
+
+void SetOption(const std::string& line) {
+    const std::string name = OptionName(line);
+    for (const Option& option : Options)
+        if (SetByName(option) && Lowercase(option.name) == name) {
+            SetByValue(option, line);
+            return;
+        }
+    SetHashByText(line);
+}
