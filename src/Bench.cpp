@@ -83,10 +83,10 @@ uint64_t RunBench(int depth) {
         IterativeDeepening();
         const SearchAnswer answer = ConcludeSearch();
         Searching = false;
-        nodes += ThisThread.NodeCount + ThisThread.QuiescenceNodeCount;
+        nodes += ThreadNodes();
         ++index;
         WriteLine("Position " + std::to_string(index) + "/" + std::to_string(std::size(BenchPositions)) + ": "
-                  + std::to_string(ThisThread.NodeCount + ThisThread.QuiescenceNodeCount) + " nodes, " + answer.BestMoveText);
+                  + std::to_string(ThreadNodes()) + " nodes, " + answer.BestMoveText);
     }
     ThisThread.SearchOutput = true;
     const uint64_t elapsed = std::max<uint64_t>(ClockMs() - start, 1);

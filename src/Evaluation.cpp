@@ -723,7 +723,8 @@ int32_t EvaluatePosition(EvalTrace* trace) {
     Record<Traced>(trace, StageTempo, score);
 
     // Steps 14 and 15. Scale of the side that is ahead, opposite-coloured bishops
-    ThisThread.EndgameScale = OppositeBishopsScale(phase, score.eg > 0 ? ThisThread.ScaleFactor[White] : ThisThread.ScaleFactor[Black]);
+    const int32_t aheadScale = ThisThread.ScaleFactor[score.eg > 0 ? White : Black];
+    ThisThread.EndgameScale = OppositeBishopsScale(phase, aheadScale);
 
     // Step 16. Blend, rounded down to a multiple of 8 (toward minus infinity)
     const int32_t eg = score.eg * ThisThread.EndgameScale / 64;

@@ -688,7 +688,8 @@ void InsertRootLine(int score) {
     }
     RootLines[at].score = score;
     RootLines[at].length = std::min(ThisThread.PrincipalVariationLength, MaxSearchPlies);
-    std::copy(ThisThread.PrincipalVariation + 1, ThisThread.PrincipalVariation + 1 + RootLines[at].length, RootLines[at].pv);
+    const Move* line = ThisThread.PrincipalVariation + 1;
+    std::copy(line, line + RootLines[at].length, RootLines[at].pv);
 }
 
 // The line to beat to enter the best lines: any score until there are enough of them
@@ -855,7 +856,8 @@ int RootSearchLines(int depth, int lines) {
     }
     StoreHash(depth, RootLines[0].score, BoundExact, key1, key2, ThisThread.RootPly, ThisThread.RootBestMove);
     std::copy(RootLines[0].pv, RootLines[0].pv + RootLines[0].length, ThisThread.PrincipalVariation + 1);
-    std::fill(ThisThread.PrincipalVariation + 1 + RootLines[0].length, std::end(ThisThread.PrincipalVariation), Move(0));
+    std::fill(ThisThread.PrincipalVariation + 1 + RootLines[0].length, std::end(ThisThread.PrincipalVariation),
+              Move(0));
     ThisThread.PrincipalVariationLength = RootLines[0].length;
     ThisThread.NewBestFound = true;
     ReportRootLines(depth, lines);
@@ -928,7 +930,8 @@ Answer ChooseAnswer() {
 std::string BestMoveLineFor(const Answer& answer) {
     std::string line = "bestmove " + MoveToText(answer.move);
     MakeMove(answer.move);
-    if (const Move reply = LegalCounterpart(ThisThread.BestLine[1]); reply != 0 && SameMoveText(answer.move, ThisThread.BestLine[0]))
+    const Move* bestLine = ThisThread.BestLine;
+    if (const Move reply = LegalCounterpart(bestLine[1]); reply != 0 && SameMoveText(answer.move, bestLine[0]))
         line += " ponder " + MoveToText(reply);
     UnmakeMove();
     return line;
@@ -936,8 +939,8 @@ std::string BestMoveLineFor(const Answer& answer) {
 
 // Every answer comes with its score: a result line unless the last one written already showed it
 std::string AnswerScoreLine(const Answer& answer) {
-    const bool shown = ThisThread.LastShownBest.depth == answer.depth && ThisThread.LastShownBest.score == answer.score
-                    && SameMoveText(ThisThread.LastShownBest.move, answer.move);
+    const ShownResult& last = ThisThread.LastShownBest;
+    const bool shown = last.depth == answer.depth && last.score == answer.score && SameMoveText(last.move, answer.move);
     if (shown || !ThisThread.SearchOutput)
         return {};
     return ResultLine(answer.depth, MultiPV > 1 ? 1 : 0, answer.score, ResultStatistics(), answer.line,
