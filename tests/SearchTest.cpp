@@ -24,7 +24,10 @@ protected:
         AllocateHash(HashMinMegabytes);
         ThisThread.SearchOutput = StopSearch = Pondering = Searching = Limits.SearchMovesActive = false;
     }
-    void TearDown() override { ThisThread.SearchOutput = true, StopSearch = Searching = Limits.SearchMovesActive = false; }
+    void TearDown() override {
+        ThisThread.SearchOutput = true, StopSearch = Searching = false;
+        Limits = SearchLimits{};
+    }
 };
 
 // What "go depth N" leaves: nodes, "bestmove" line, root score and principal variation
@@ -35,7 +38,8 @@ std::string GoDepth(int depth) {
     IterativeDeepening();
     const SearchAnswer answer = ConcludeSearch();
     std::string result = std::to_string(ThisThread.NodeCount + ThisThread.QuiescenceNodeCount);
-    result.append(" ").append(answer.BestMoveText).append(ScoreText(HashSlot(CurrentState().key1).valeur)).append(" pv");
+    result.append(" ").append(answer.BestMoveText).append(ScoreText(HashSlot(CurrentState().key1).valeur));
+    result.append(" pv");
     for (int n = 1; n <= ThisThread.PrincipalVariationLength; ++n)
         result.append(" ").append(MoveToText(ThisThread.PrincipalVariation[n]));
     return result;
@@ -97,34 +101,6 @@ TEST_F(SearchTest, NullMoveNeitherTwiceNorOnThePvNorShallowNorAtMateScoresNorWit
     ASSERT_TRUE(Load("4k3/8/8/8/8/8/PPP5/1B2K3 w - - 0 1"));   // a lone bishop is too little
     CurrentState().move = 1;
     EXPECT_FALSE(NullMoveSearch(-5000, 6, false));
-}
-
-TEST_F(SearchTest, NullMoveIsSearchedThreePliesShallowerAndItsCutOffStoredAtThatDepth) {
-    ASSERT_TRUE(Load("4k3/8/8/8/8/8/PPP5/1Q2K3 w - - 0 1"));
-    ThisThread.RootPly = Position.plyCounter, CurrentState().move = 1;
-    ASSERT_TRUE(NullMoveSearch(-5000, 7, false));
-    const Hash entry = HashSlot(CurrentState().key1);
-    EXPECT_EQ(std::make_tuple(entry.key1, int(entry.profondeur), int(entry.flags), entry.best),
-              std::make_tuple(CurrentState().key1, 4, int(BoundLower), Move(0)));
-}
-
-TEST_F(SearchTest, ANewBestMoveEarnsTheSquareOfTheDepthInHistory) {
-    // Rxd4 wins the queen: searched first, best throughout, the root side's only reward
-    ASSERT_TRUE(Load("4k3/8/8/8/3q4/8/3R4/4K3 w - - 0 1"));
-    ThisThread.RootPly = Position.plyCounter;
-    auto rewards = [](int depth) {
-        ClearHash();
-        std::memset(ThisThread.HistoryTable, 0, sizeof ThisThread.HistoryTable);
-        std::memset(ThisThread.KillerMoves, 0, sizeof ThisThread.KillerMoves);
-        AlphaBeta(-WindowBound, WindowBound, depth, true);
-        int whiteTotal = 0;
-        for (int piece = Pawn; piece <= King; ++piece)
-            for (int to = 0; to < 64; ++to)
-                whiteTotal += ThisThread.HistoryTable[piece | White << 3][to];
-        return std::make_pair(ThisThread.HistoryTable[Rook | White << 3][SquareFromText("d4")], whiteTotal);
-    };
-    EXPECT_EQ(rewards(1), std::make_pair(1, 1));   // below it only the quiescence search and Black's replies
-    EXPECT_EQ(rewards(2).first, 4);
 }
 
 TEST_F(SearchTest, QuiescenceStopsAtThePlyLimitEvenInCheck) {
@@ -195,8 +171,10 @@ TEST_F(SearchTest, TimeBudgetOfTheSideToMove) {
         ASSERT_TRUE(Load(fen));
         const bool white = Position.sideToMove == White;
         for (const auto& c : cases) {
-            Limits.WhiteTime = Limits.BlackTime = 1, Limits.WhiteIncrement = Limits.BlackIncrement = 77777;   // the other side's do not count
-            (white ? Limits.WhiteTime : Limits.BlackTime) = c.time, (white ? Limits.WhiteIncrement : Limits.BlackIncrement) = c.increment;
+            SearchLimits& clock = Limits;
+            clock.WhiteTime = clock.BlackTime = 1, clock.WhiteIncrement = clock.BlackIncrement = 77777;   // the other side's do not count
+            (white ? clock.WhiteTime : clock.BlackTime) = c.time;
+            (white ? clock.WhiteIncrement : clock.BlackIncrement) = c.increment;
             Limits.MovesToGo = c.movesToGo, GameSearchCount = c.gameSearchCount;
             ComputeTimeBudget();
             EXPECT_EQ(std::make_tuple(TimeBudget.load(), TimeMaximum.load(), GameSearchCount),
@@ -214,7 +192,8 @@ TEST_F(SearchTest, MoveOverheadIsWhatTheBudgetKeepsBack) {
         {50, 90, 7},         // at most overhead + 40: 40 left, of which an eighth plus 2
     };
     for (const auto& c : cases) {
-        MoveOverhead = c.overhead, Limits.WhiteTime = c.time, Limits.WhiteIncrement = 0, Limits.MovesToGo = 30, GameSearchCount = 0;
+        MoveOverhead = c.overhead, GameSearchCount = 0;
+        Limits.WhiteTime = c.time, Limits.WhiteIncrement = 0, Limits.MovesToGo = 30;
         ComputeTimeBudget();
         EXPECT_EQ(TimeBudget.load(), c.budget) << c.overhead << " " << c.time;
     }
@@ -240,7 +219,9 @@ TEST_F(SearchTest, PonderHitRenewsTheBudgetAndKeepsTheMarginToTheHardLimit) {
 }
 
 TEST_F(SearchTest, WhatStopsATimedSearch) {
-    auto stops = [](int polled = 5000) { return StopSearch = false, ThisThread.PollCounter = polled, PollClock(), !!StopSearch; };
+    auto stops = [](int polled = 5000) {
+        return StopSearch = false, ThisThread.PollCounter = polled, PollClock(), !!StopSearch;
+    };
     Searching = true, NoTimeLimit = false, ThisThread.RootResearch = ThisThread.FirstRootMoveDone = false;
     ThisThread.IterationDepth = 3, TimeBudget = 50, TimeMaximum = 100;
     SearchStartTime = ClockMs() - 100000;   // past both limits
@@ -271,7 +252,8 @@ TEST_F(SearchTest, WhatStopsATimedSearch) {
     EXPECT_TRUE(stops());
     Pondering = true;   // the fixed time runs from the ponder hit
     EXPECT_FALSE(stops());
-    Pondering = false, Limits.MoveTimeLimit = 0, Limits.NodeLimit = 100, ThisThread.NodeCount = 99, ThisThread.QuiescenceNodeCount = 0;
+    Pondering = false, Limits.MoveTimeLimit = 0, Limits.NodeLimit = 100;
+    ThisThread.NodeCount = 99, ThisThread.QuiescenceNodeCount = 0;
     EXPECT_FALSE(stops(0));
     ThisThread.NodeCount = 100;
     EXPECT_TRUE(stops(0));   // every node looks at the node count
