@@ -19,10 +19,6 @@ class EngineDied(Exception):
     pass
 
 
-def address_space(limit):
-    return lambda: resource.setrlimit(resource.RLIMIT_AS, (limit, limit))
-
-
 class UciEngine:
     def __init__(self, command, name, keep_errors=False, limit=None):
         """keep_errors: collect what the engine writes to standard error in self.errors;
@@ -30,7 +26,8 @@ class UciEngine:
         self.name = name
         self.process = subprocess.Popen(command, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                         stderr=subprocess.PIPE if keep_errors else subprocess.DEVNULL,
-                                        text=True, bufsize=1, preexec_fn=limit and address_space(limit))
+                                        text=True, bufsize=1,
+                                        preexec_fn=limit and (lambda: resource.setrlimit(resource.RLIMIT_AS, (limit, limit))))
         self.lines, self.errors, self.ended = queue.Queue(), [], False
         threading.Thread(target=self._read, daemon=True).start()
         self.error_reader = threading.Thread(target=lambda: self.errors.extend(self.process.stderr), daemon=True)
