@@ -24,10 +24,10 @@ class UciEngine:
         """keep_errors: collect what the engine writes to standard error in self.errors;
         limit: the process's address space in bytes."""
         self.name = name
+        limited = limit and (lambda: resource.setrlimit(resource.RLIMIT_AS, (limit, limit)))
         self.process = subprocess.Popen(command, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                         stderr=subprocess.PIPE if keep_errors else subprocess.DEVNULL,
-                                        text=True, bufsize=1,
-                                        preexec_fn=limit and (lambda: resource.setrlimit(resource.RLIMIT_AS, (limit, limit))))
+                                        text=True, bufsize=1, preexec_fn=limited)
         self.lines, self.errors, self.ended = queue.Queue(), [], False
         threading.Thread(target=self._read, daemon=True).start()
         self.error_reader = threading.Thread(target=lambda: self.errors.extend(self.process.stderr), daemon=True)
