@@ -1,18 +1,16 @@
-"""Whole games over UCI, driven as a GUI drives them, refereed independently.
-
-A stockfish process referees: after "position ..." its "go perft 1" lists the
-legal moves and "d" gives the FEN and the checkers, so every "bestmove" is
-checked, and mate, stalemate, repetition and the fifty-move rule are found
-without trusting either player.
-
-Each game runs under one control: a clock with increment ("1+0.01"), a number
-of moves per period ("40/2", sent as movestogo), a fixed time per move
+"""Whole games over UCI, driven as a GUI drives them, refereed independently:
+after "position ..." a stockfish's "go perft 1" lists the legal moves and "d"
+gives the FEN and the checkers, so every "bestmove" is checked, and mate,
+stalemate, repetition and the fifty-move rule are found without trusting either
+player. Each game runs under one control: a clock with increment ("1+0.01"),
+moves per period ("40/2", sent as movestogo), a fixed time per move
 ("movetime=50") or a fixed node count ("nodes=20000").
 """
 
 import re
 import shutil
 import time
+from collections import namedtuple
 
 from uci_engine import EngineDied, UciEngine
 
@@ -38,8 +36,7 @@ class GameFault(Exception):
 
 
 class Control:
-    """A time control as text: "1+0.01" (seconds + increment), "40/2" (moves in
-    seconds, repeating), "movetime=50" (ms per move), "nodes=20000"."""
+    """A time control as text: "1+0.01", "40/2", "movetime=50" or "nodes=20000"."""
 
     def __init__(self, text):
         self.text = text
@@ -141,33 +138,24 @@ def read_bestmove(engine, timeout, output=None):
     return words[1], words[3] if words[2] == "ponder" else None
 
 
+def last_depth(lines, pattern):
+    """The depth in the last of lines that matches pattern, or None."""
+    return next((int(match[1]) for match in map(re.compile(pattern).match, reversed(lines)) if match), None)
+
+
 def result_depth(lines):
-    """The depth of the last result line ("info depth D ... score ...") among
-    lines, or None; the bare "info depth D" lines only start iterations."""
-    for line in reversed(lines):
-        words = line.split()
-        if len(words) > 2 and words[0] == "info" and words[1] == "depth" and "score" in words:
-            return int(words[2])
-    return None
+    """The depth of the last result line; the bare "info depth D" lines only start iterations."""
+    return last_depth(lines, r"info depth (\d+) .*\bscore\b")
 
 
 def completed_depth(lines):
-    """The depth of the closing statistics line ("info depth D time ..."), which
-    every search that ran a millisecond writes, or None."""
-    for line in reversed(lines):
-        words = line.split()
-        if len(words) > 3 and words[:2] == ["info", "depth"] and words[3] == "time":
-            return int(words[2])
-    return None
+    """The depth of the closing statistics line, which every search that ran a millisecond writes."""
+    return last_depth(lines, r"info depth (\d+) time ")
 
 
-class MoveRecord:
-    """What one move of an engine showed: the depth of its last result line (None
-    when no line with a score came before the bestmove), the depth its closing
-    line gives, and the milliseconds it took."""
-
-    def __init__(self, depth, completed, ms):
-        self.depth, self.completed, self.ms = depth, completed, ms
+# One move of an engine: the depth of its last result line (None when no line with
+# a score came before the bestmove), the depth its closing line gives, and its milliseconds
+MoveRecord = namedtuple("MoveRecord", "depth completed ms")
 
 
 def play_game(engines, ponders, referee, opening, control, depths=None, clock_left=None):

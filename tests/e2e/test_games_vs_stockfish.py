@@ -3,11 +3,12 @@
 self-play, half of them with pondering, refereed independently. Illegal moves,
 time forfeits, missing or duplicate bestmove lines and crashes must all be 0.
 
-usage: test_games_vs_stockfish.py VARNOK [--games N] [--control C ...] [--skill K]
+usage: test_games_vs_stockfish.py VARNOK [--games N] [--control C ...] [--skill K] [--soak]
 
 A control is 2+0.05 (seconds + increment), 40/2 (moves in seconds, sent as
 movestogo), movetime=50 (ms per move) or nodes=20000; with several, games go
-to them in blocks of four, in turn. soak.py plays the long run.
+to them in blocks of four, in turn. --soak plays the long run: 300 games under
+every kind of control, on an otherwise idle machine, as the clocks are real.
 
 Then tools/match.py plays two node-limited games, Threads 2 against Threads 1
 over one opening with the colours swapped, so that the match tool keeps
@@ -19,59 +20,47 @@ import os
 import re
 import subprocess
 import sys
+import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-
 from games import FAULT_KINDS, Control, run_match  # noqa: E402
+from uci_engine import ENGINE, run_tests  # noqa: E402
+
+parser = argparse.ArgumentParser()
+parser.add_argument("varnok")
+parser.add_argument("--games", type=int)
+parser.add_argument("--control", nargs="+", type=Control)
+parser.add_argument("--skill", type=int, default=1, help="stockfish Skill Level")
+parser.add_argument("--soak", action="store_true", help="the long run: 300 games, every kind of control")
+ARGS = parser.parse_args()
+SOAK_CONTROLS = ["1+0.01", "2+0.02", "40/2", "movetime=50", "nodes=20000"]
 
 
-def report(results, score, faults):
-    """Prints the totals; returns the exit code."""
-    print(f"results (white's view): {results}; varnok's score against stockfish: {score}")
-    counts = {kind: sum(1 for k, _ in faults if k == kind) for kind in FAULT_KINDS}
-    print("faults: %d (%s)" % (len(faults), ", ".join(f"{kind} {count}" for kind, count in counts.items())))
-    for _, message in faults:
-        print("  " + message)
-    return 1 if faults else 0
+def test_games_have_no_fault():
+    games = ARGS.games or (300 if ARGS.soak else 10)
+    controls = ARGS.control or [Control(text) for text in (SOAK_CONTROLS if ARGS.soak else ["2+0.05"])]
+    print(f"{games} games, controls {' '.join(map(str, controls))}, stockfish skill {ARGS.skill}", flush=True)
+    started = time.monotonic()
+    results, score, faults = run_match(ENGINE, games, controls, ARGS.skill, log=lambda text: print(text, flush=True))
+    print(f"played in {time.monotonic() - started:.0f} s; results (white's view): {results}; "
+          f"varnok's score against stockfish: {score}")
+    counts = ", ".join(f"{kind} {sum(1 for k, _ in faults if k == kind)}" for kind in FAULT_KINDS)
+    assert not faults, f"{len(faults)} faults ({counts}):\n  " + "\n  ".join(message for _, message in faults)
 
 
-def match_smoke(varnok):
-    """Two games of tools/match.py; returns the exit code."""
+def test_the_match_tool_plays_two_games_without_fault():
     tool = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools", "match.py")
-    run = subprocess.run([sys.executable, tool, "--a", varnok, "--a-option", "Threads=2", "--b", varnok,
+    run = subprocess.run([sys.executable, tool, "--a", ENGINE, "--a-option", "Threads=2", "--b", ENGINE,
                           "--b-option", "Threads=1", "--control", "nodes=5000", "--games", "2"],
                          capture_output=True, text=True, timeout=120)
     out = run.stdout
     print(out + run.stderr)
-    problems = []
-    if run.returncode != 0:
-        problems.append(f"match.py exit code {run.returncode}")
-    if not re.search(r"^games 2,", out, re.M):
-        problems.append("not 2 games")
-    if not re.search(r"A: wins \d+, draws \d+, losses \d+", out) or "A white" not in out or "A black" not in out:
-        problems.append("no result for A with each colour")
-    if not re.search(r"^faults: 0 ", out, re.M):
-        problems.append("faults in the match")
+    assert run.returncode == 0 and re.search(r"^games 2,", out, re.M) and re.search(r"^faults: 0 ", out, re.M)
+    assert re.search(r"A: wins \d+, draws \d+, losses \d+", out) and "A white" in out and "A black" in out
     depths = re.findall(r"^[AB]: average depth per move (\d+\.\d+) over (\d+) moves", out, re.M)
-    if len(depths) != 2 or any(float(depth) < 1 or int(moves) == 0 for depth, moves in depths):
-        problems.append("no depth per move for both engines")
-    for problem in problems:
-        print("match smoke: " + problem)
-    return 1 if problems else 0
+    assert len(depths) == 2 and all(float(depth) >= 1 and int(moves) > 0 for depth, moves in depths), depths
 
 
-def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("varnok")
-    parser.add_argument("--games", type=int, default=10)
-    parser.add_argument("--control", nargs="+", default=[Control("2+0.05")], type=Control)
-    parser.add_argument("--skill", type=int, default=1, help="stockfish Skill Level")
-    args = parser.parse_args()
-
-    results, score, faults = run_match(args.varnok, args.games, args.control, args.skill,
-                                       log=lambda text: print(text, flush=True))
-    return report(results, score, faults) | match_smoke(args.varnok)
-
-
-if __name__ == "__main__":
-    sys.exit(main())
+if ARGS.soak:
+    del test_the_match_tool_plays_two_games_without_fault
+run_tests(globals())
