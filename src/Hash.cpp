@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include <sys/mman.h>
+#include "Platform.h"
 
 alignas(64) HashCell* HashTable = nullptr;
 alignas(64) uint32_t HashSize = 0;
@@ -19,11 +19,8 @@ namespace {
 constexpr uint32_t EntriesPerMegabyte = (1u << 20) / 32;
 constexpr uint32_t MinimumEntries = 1024;
 
-// The mapping the table lives in, as obtained (the table starts at the first
-// huge-page boundary inside it)
-void* HashBlock = nullptr;
-size_t HashBlockBytes = 0;
-constexpr size_t HugePageBytes = size_t(2) << 20;
+// The memory the table lives in, as the system gave it
+TableMemory HashMemory;
 
 // Last resort when no block at all can be had, so that the search still runs
 alignas(64) HashCell FallbackTable[MinimumEntries];
@@ -62,27 +59,15 @@ void Encode(HashCell& cell, const Hash& entry) {
     StoreWord(cell.extra, extra);
 }
 
-void ReleaseBlock() {
-    if (HashBlock)
-        munmap(HashBlock, HashBlockBytes);
-    HashBlock = nullptr;
-    HashBlockBytes = 0;
-}
+void ReleaseBlock() { ReleaseTableMemory(HashMemory); }
 
-// Fresh anonymous pages read as zero and cost nothing until touched. On huge
-// pages a probe into a large table no longer misses the address translation too.
 bool ObtainTable(uint32_t entries) {
-    const size_t tableBytes = size_t(entries) * sizeof(HashCell);
-    const size_t blockBytes = tableBytes + HugePageBytes;
-    void* block = mmap(nullptr, blockBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (block == MAP_FAILED)
+    TableMemory memory = ObtainTableMemory(size_t(entries) * sizeof(HashCell));
+    if (!memory.table)
         return false;
     ReleaseBlock();
-    HashBlock = block;
-    HashBlockBytes = blockBytes;
-    const uintptr_t aligned = (reinterpret_cast<uintptr_t>(block) + HugePageBytes - 1) & ~uintptr_t(HugePageBytes - 1);
-    madvise(reinterpret_cast<void*>(aligned), tableBytes, MADV_HUGEPAGE);   // a hint: refused, it changes nothing
-    HashTable = reinterpret_cast<HashCell*>(aligned);
+    HashMemory = memory;
+    HashTable = static_cast<HashCell*>(memory.table);
     HashSize = entries;
     HashUsed = 0;
     HashDirty.store(false);
