@@ -3,6 +3,8 @@
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <system_error>
+#include <thread>
 
 #include "Platform.h"
 
@@ -59,7 +61,45 @@ void Encode(HashCell& cell, const Hash& entry) {
     StoreWord(cell.extra, extra);
 }
 
-void ReleaseBlock() { ReleaseTableMemory(HashMemory); }
+// ---------------------------------------------------------------------------
+// A fresh table's memory is mapped page by page as it is first written. A thread
+// writes into every page while the engine waits for commands, so that the first
+// search does not pay for it on its clock. Only the command thread starts, stops
+// or waits for it.
+
+std::jthread Preparer;
+
+constexpr size_t PageStride = 4096;   // no system has smaller pages
+
+// One write per page. A word is written only while it holds zero, in one atomic
+// step, so that a store a search makes meanwhile is never undone
+void TouchPages(std::stop_token stop, char* table, size_t bytes) {
+    for (size_t offset = 0; offset < bytes && !stop.stop_requested(); offset += PageStride) {
+        uint64_t zero = 0;
+        std::atomic_ref<uint64_t>(*reinterpret_cast<uint64_t*>(table + offset))
+            .compare_exchange_strong(zero, 0, std::memory_order_relaxed);
+    }
+}
+
+void StartPreparing() {
+    try {
+        Preparer = std::jthread(TouchPages, reinterpret_cast<char*>(HashTable), size_t(HashSize) * sizeof(HashCell));
+    } catch (const std::system_error&) {
+        // without the thread, the search maps the pages as it goes
+    }
+}
+
+void StopPreparing() {
+    Preparer.request_stop();
+    WaitForHashReady();
+}
+
+// ---------------------------------------------------------------------------
+
+void ReleaseBlock() {
+    StopPreparing();
+    ReleaseTableMemory(HashMemory);
+}
 
 bool ObtainTable(uint32_t entries) {
     TableMemory memory = ObtainTableMemory(size_t(entries) * sizeof(HashCell));
@@ -71,6 +111,7 @@ bool ObtainTable(uint32_t entries) {
     HashSize = entries;
     HashUsed = 0;
     HashDirty.store(false);
+    StartPreparing();
     return true;
 }
 
@@ -101,9 +142,9 @@ int AllocateHash(int megabytes) {
             HashTable = FallbackTable;
             HashSize = MinimumEntries;
             HashDirty.store(true);
+            ClearHash();
         }
     }
-    ClearHash();
     return HashMegabytes();
 }
 
@@ -111,9 +152,17 @@ int HashMegabytes() { return int(HashSize / EntriesPerMegabyte); }
 
 void ClearHash() {
     HashUsed = 0;
-    if (HashDirty.load())
+    if (HashDirty.load()) {
+        StopPreparing();   // zeroing the table maps every page anyway
         std::memset(static_cast<void*>(HashTable), 0, size_t(HashSize) * sizeof(HashCell));
+    } else
+        WaitForHashReady();
     HashDirty.store(false);
+}
+
+void WaitForHashReady() {
+    if (Preparer.joinable())
+        Preparer.join();
 }
 
 int ProbeHash(int depth, int alpha, int beta, uint64_t key1, uint64_t key2) {

@@ -40,12 +40,18 @@ extern thread_local constinit int32_t RootPly;      // plyCounter of this thread
 uint32_t HashEntriesFor(int megabytes);
 
 // Resizes and clears the table. When the memory cannot be had, keeps the
-// largest table that can; returns the megabytes the table now holds.
+// largest table that can; returns the megabytes the table now holds. A thread
+// maps the new table's memory in the background: see WaitForHashReady.
 int AllocateHash(int megabytes);
+
+// Returns once the table's memory is mapped, so that no search pays for it on
+// its clock. "isready" and "go" call it; the table may be used before.
+void WaitForHashReady();
 
 // Megabytes the current table holds
 int HashMegabytes();
 
+// Zeroes the table (and waits until it is ready)
 void ClearHash();
 
 int ProbeHash(int depth, int alpha, int beta, uint64_t key1, uint64_t key2);

@@ -247,6 +247,7 @@ bool ReadToolLimits(const std::string& line) {
 }
 
 void HandleGo(const std::string& line) {
+    WaitForHashReady();   // before the clock starts
     const uint64_t arrival = ClockMs();
     HaltSearch();
     SearchStartTime = ClockMs();
@@ -467,6 +468,7 @@ bool HandleLine(std::string line) {
         line.clear();
     }
     if (line == "isready") {
+        WaitForHashReady();
         WriteLine("readyok");
         line.clear();
     }
