@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 namespace {
