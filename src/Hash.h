@@ -44,8 +44,10 @@ uint32_t HashEntriesFor(int megabytes);
 // maps the new table's memory in the background: see WaitForHashReady.
 int AllocateHash(int megabytes);
 
-// Returns once the table's memory is mapped, so that no search pays for it on
-// its clock. "isready" and "go" call it; the table may be used before.
+// Returns once the table's memory is mapped; "isready" calls it, so that GUIs,
+// which send it before the first "go", start no search before. A search that
+// starts earlier may use the table meanwhile: the background writes never undo
+// a store, and the search maps the pages it reaches first itself.
 void WaitForHashReady();
 
 // Megabytes the current table holds

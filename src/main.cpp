@@ -247,7 +247,6 @@ bool ReadToolLimits(const std::string& line) {
 }
 
 void HandleGo(const std::string& line) {
-    WaitForHashReady();   // before the clock starts
     const uint64_t arrival = ClockMs();
     HaltSearch();
     SearchStartTime = ClockMs();
