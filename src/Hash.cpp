@@ -3,8 +3,10 @@
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <system_error>
+#include <thread>
 
-#include <sys/mman.h>
+#include "Platform.h"
 
 #include "Thread.h"
 
@@ -19,11 +21,8 @@ namespace {
 constexpr uint32_t EntriesPerMegabyte = (1u << 20) / 32;
 constexpr uint32_t MinimumEntries = 1024;
 
-// The mapping the table lives in, as obtained (the table starts at the first
-// huge-page boundary inside it)
-void* HashBlock = nullptr;
-size_t HashBlockBytes = 0;
-constexpr size_t HugePageBytes = size_t(2) << 20;
+// The memory the table lives in, as the system gave it
+TableMemory HashMemory;
 
 // Last resort when no block at all can be had, so that the search still runs
 alignas(64) HashCell FallbackTable[MinimumEntries];
@@ -62,30 +61,57 @@ void Encode(HashCell& cell, const Hash& entry) {
     StoreWord(cell.extra, extra);
 }
 
-void ReleaseBlock() {
-    if (HashBlock)
-        munmap(HashBlock, HashBlockBytes);
-    HashBlock = nullptr;
-    HashBlockBytes = 0;
+// ---------------------------------------------------------------------------
+// A fresh table's memory is mapped page by page as it is first written. A thread
+// writes into every page while the engine waits for commands, so that the first
+// search does not pay for it on its clock. Only the command thread starts, stops
+// or waits for it.
+
+std::jthread Preparer;
+
+constexpr size_t PageStride = 4096;   // no system has smaller pages
+
+// One write per page. A word is written only while it holds zero, in one atomic
+// step, so that a store a search makes meanwhile is never undone
+void TouchPages(std::stop_token stop, char* table, size_t bytes) {
+    for (size_t offset = 0; offset < bytes && !stop.stop_requested(); offset += PageStride) {
+        uint64_t zero = 0;
+        std::atomic_ref<uint64_t>(*reinterpret_cast<uint64_t*>(table + offset))
+            .compare_exchange_strong(zero, 0, std::memory_order_relaxed);
+    }
 }
 
-// Fresh anonymous pages read as zero and cost nothing until touched. On huge
-// pages a probe into a large table no longer misses the address translation too.
+void StartPreparing() {
+    try {
+        Preparer = std::jthread(TouchPages, reinterpret_cast<char*>(HashTable), size_t(HashSize) * sizeof(HashCell));
+    } catch (const std::system_error&) {
+        // without the thread, the search maps the pages as it goes
+    }
+}
+
+void StopPreparing() {
+    Preparer.request_stop();
+    WaitForHashReady();
+}
+
+// ---------------------------------------------------------------------------
+
+void ReleaseBlock() {
+    StopPreparing();
+    ReleaseTableMemory(HashMemory);
+}
+
 bool ObtainTable(uint32_t entries) {
-    const size_t tableBytes = size_t(entries) * sizeof(HashCell);
-    const size_t blockBytes = tableBytes + HugePageBytes;
-    void* block = mmap(nullptr, blockBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (block == MAP_FAILED)
+    TableMemory memory = ObtainTableMemory(size_t(entries) * sizeof(HashCell));
+    if (!memory.table)
         return false;
     ReleaseBlock();
-    HashBlock = block;
-    HashBlockBytes = blockBytes;
-    const uintptr_t aligned = (reinterpret_cast<uintptr_t>(block) + HugePageBytes - 1) & ~uintptr_t(HugePageBytes - 1);
-    madvise(reinterpret_cast<void*>(aligned), tableBytes, MADV_HUGEPAGE);   // a hint: refused, it changes nothing
-    HashTable = reinterpret_cast<HashCell*>(aligned);
+    HashMemory = memory;
+    HashTable = static_cast<HashCell*>(memory.table);
     HashSize = entries;
     HashUsed = 0;
     HashDirty.store(false);
+    StartPreparing();
     return true;
 }
 
@@ -116,9 +142,9 @@ int AllocateHash(int megabytes) {
             HashTable = FallbackTable;
             HashSize = MinimumEntries;
             HashDirty.store(true);
+            ClearHash();
         }
     }
-    ClearHash();
     return HashMegabytes();
 }
 
@@ -126,9 +152,17 @@ int HashMegabytes() { return int(HashSize / EntriesPerMegabyte); }
 
 void ClearHash() {
     HashUsed = 0;
-    if (HashDirty.load())
+    if (HashDirty.load()) {
+        StopPreparing();   // zeroing the table maps every page anyway
         std::memset(static_cast<void*>(HashTable), 0, size_t(HashSize) * sizeof(HashCell));
+    } else
+        WaitForHashReady();
     HashDirty.store(false);
+}
+
+void WaitForHashReady() {
+    if (Preparer.joinable())
+        Preparer.join();
 }
 
 int ProbeHash(int depth, int alpha, int beta, uint64_t key1, uint64_t key2) {

@@ -38,12 +38,20 @@ extern std::atomic<uint32_t> HashUsed;    // slots filled since the last clear (
 uint32_t HashEntriesFor(int megabytes);
 
 // Resizes and clears the table. When the memory cannot be had, keeps the
-// largest table that can; returns the megabytes the table now holds.
+// largest table that can; returns the megabytes the table now holds. A thread
+// maps the new table's memory in the background: see WaitForHashReady.
 int AllocateHash(int megabytes);
+
+// Returns once the table's memory is mapped; "isready" calls it, so that GUIs,
+// which send it before the first "go", start no search before. A search that
+// starts earlier may use the table meanwhile: the background writes never undo
+// a store, and the search maps the pages it reaches first itself.
+void WaitForHashReady();
 
 // Megabytes the current table holds
 int HashMegabytes();
 
+// Zeroes the table (and waits until it is ready)
 void ClearHash();
 
 int ProbeHash(int depth, int alpha, int beta, uint64_t key1, uint64_t key2);

@@ -1,51 +1,19 @@
 #include "Util.h"
 
-#include <poll.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <ctime>
-
 #include "GenMoves.h"
 #include "Makemove.h"
+#include "Platform.h"
 #include "Thread.h"
 
 // ---------------------------------------------------------------------------
 // Console
 
-namespace {
-
-// Blocks until input can be read. False when the reader of our output has gone
-// (a GUI that closed the pipe): no answer can reach it any more, so the engine
-// ends as on "quit" instead of searching and writing into nothing
-bool WaitForInput() {
-    pollfd console[2] = {{STDIN_FILENO, POLLIN, 0}, {STDOUT_FILENO, 0, 0}};
-    for (;;) {
-        if (poll(console, 2, -1) < 0) {
-            if (errno == EINTR)
-                continue;
-            return true;  // the read itself reports what is wrong
-        }
-        if (console[1].revents & (POLLERR | POLLHUP | POLLNVAL))
-            return false;
-        if (console[0].revents)
-            return true;
-    }
-}
-
-}  // namespace
-
 // One byte per read, so that nothing past the line feed is ever taken from the input
 bool ReadLine(std::string& line) {
     line.clear();
+    char byte;
     for (;;) {
-        if (!WaitForInput())
-            return false;
-        char byte;
-        ssize_t got = read(STDIN_FILENO, &byte, 1);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0) {
+        if (!ReadInputByte(byte)) {
             if (line.empty())
                 return false;
             break;  // a last line without its line feed still counts
@@ -63,17 +31,7 @@ void WriteLine(std::string_view text) {
     buffer.reserve(text.size() + 1);
     buffer.append(text);
     buffer += '\n';
-    const char* data = buffer.data();
-    size_t left = buffer.size();
-    while (left > 0) {  // one call per line; a partial write is finished, not dropped
-        ssize_t written = write(STDOUT_FILENO, data, left);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return;
-        data += written;
-        left -= size_t(written);
-    }
+    WriteOutput(buffer.data(), buffer.size());
 }
 
 // ---------------------------------------------------------------------------
@@ -147,11 +105,7 @@ bool ParseInt32(std::string_view text, int32_t& value) {
 
 void InitClock() {}
 
-uint64_t ClockMs() {
-    timespec now;
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return uint64_t(now.tv_sec) * 1000 + uint64_t(now.tv_nsec) / 1000000;
-}
+uint64_t ClockMs() { return MonotonicMs(); }
 
 // ---------------------------------------------------------------------------
 // Move text

@@ -209,6 +209,7 @@ bool HandleLine(std::string line) {
         line.clear();
     }
     if (line == "isready") {
+        WaitForHashReady();
         WriteLine("readyok");
         line.clear();
     }

@@ -69,4 +69,17 @@ TEST(HashTable, ReplacementByPriorityStalenessAndKeepingResultsWithMoves) {
     EXPECT_EQ(HashFullPermille(), 10);
 }
 
+// A fresh table's pages are touched in the background; a search may store before that ends
+TEST(HashTable, StoresMadeWhileTheTableIsBeingPreparedAreKept) {
+    AllocateHash(HashDefaultMegabytes);
+    const uint64_t stride = HashSize / 1024;   // slots 256 kB apart, each the first of its page
+    const uint64_t otherBits = uint64_t(1) << 40;
+    for (uint64_t slot = HashSize - stride; slot > 0; slot -= stride)   // the last pages first, ahead of the toucher
+        StoreHash(5, 7, BoundExact, slot + otherBits, KeyA2, 0, SomeMove);
+    WaitForHashReady();
+    for (uint64_t slot = HashSize - stride; slot > 0; slot -= stride)
+        ASSERT_EQ(ProbeHash(5, -100, 100, slot + otherBits, KeyA2), 7) << slot;
+    AllocateHash(HashMinMegabytes);
+}
+
 }  // namespace

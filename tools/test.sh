@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds Varnok and runs every test: the whole suite in Release, again under
+# Builds Varnok and runs every test: the whole suite in Release, every release
+# archive on its platform (tests/e2e/variant_check.py), the suite again under
 # AddressSanitizer + UndefinedBehaviorSanitizer, the threading tests under
 # ThreadSanitizer, and each fuzz target for 60 seconds when clang is installed.
 set -euo pipefail
@@ -20,6 +21,16 @@ build() {  # build DIR [cmake options...]
 echo "== Release"
 build build-release -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER="$(command -v clang++ || command -v g++)"
 (cd build-release && ctest --output-on-failure -j"$jobs")
+
+# Every release archive on its platform: Windows under wine, aarch64 under qemu
+echo "== Release builds for every platform"
+tools/release.sh
+(cd dist && sha256sum --quiet -c SHA256SUMS)
+export WINEPREFIX=$PWD/build-dist/wine
+for archive in dist/*.tar.gz dist/*.zip; do
+    python3 tests/e2e/variant_check.py "$archive"
+done
+wineserver -w   # wine's server leaves a few seconds after its last program
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer"
 build build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER="$(command -v g++)" "-DVARNOK_SANITIZE=address;undefined"

@@ -1,0 +1,30 @@
+// What the engine needs from the operating system: the console, a monotonic
+// millisecond clock and the memory of the transposition table. One
+// implementation per system, chosen by the build: PlatformPosix.cpp and
+// PlatformWindows.cpp. Threads are the standard library's on both.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// Reads one byte of standard input, blocking until there is one. False at the
+// end of input, on a read failure, or once the reader of standard output has
+// gone: no answer can reach a GUI that closed the engine's output.
+bool ReadInputByte(char& byte);
+
+// Writes count bytes to standard output with one system call (a partial write is
+// finished, not dropped). Nothing is buffered.
+void WriteOutput(const char* data, size_t count);
+
+// Milliseconds from an arbitrary zero point; never goes back
+uint64_t MonotonicMs();
+
+// Memory of the transposition table. Reads as zero, costs nothing until touched,
+// and lies on large pages where the system grants them, on normal pages otherwise.
+struct TableMemory {
+    void* table = nullptr;   // the table's first byte; nullptr when the memory could not be had
+    void* block = nullptr;   // what the system gave, for the release
+    size_t blockBytes = 0;
+};
+TableMemory ObtainTableMemory(size_t bytes);
+void ReleaseTableMemory(TableMemory& memory);
