@@ -4,7 +4,7 @@
 #include <new>
 
 alignas(64) thread_local constinit PositionRecord Position{};
-thread_local constinit SearchThread ThisThread{.SearchOutput = true, .OwnsClock = true, .SearchThreadIndex = -1};
+thread_local constinit SearchThread ThisThread{};
 
 namespace {
 

@@ -27,64 +27,64 @@ struct ShownResult {
 struct alignas(64) SearchThread {
     // Counters. The node counters are atomic so that the main search thread can
     // add up every thread's nodes; only their own thread writes them.
-    std::atomic<uint64_t> NodeCount;             // moves taken in full-width nodes
-    std::atomic<uint64_t> QuiescenceNodeCount;   // moves taken in quiescence nodes
-    int32_t PollCounter;                         // nodes since the clock was last read
+    std::atomic<uint64_t> NodeCount{};             // moves taken in full-width nodes
+    std::atomic<uint64_t> QuiescenceNodeCount{};   // moves taken in quiescence nodes
+    int32_t PollCounter{};                         // nodes since the clock was last read
 
     // Move ordering
-    Move KillerMoves[MaxSearchPlies + 1][2];     // [ply][0 newer, 1 older]
-    int32_t HistoryTable[15][64];                // [piece type OR side x 8][to-square]
-    int32_t SwapList[64];                        // gains of one exchange; a square sees at most 32 captures
+    Move KillerMoves[MaxSearchPlies + 1][2]{};     // [ply][0 newer, 1 older]
+    int32_t HistoryTable[15][64]{};                // [piece type OR side x 8][to-square]
+    int32_t SwapList[64]{};                        // gains of one exchange; a square sees at most 32 captures
 
     // Root and iterations
-    int32_t IterationDepth;
-    int32_t LastCompletedDepth;
-    Move PrincipalVariation[MaxSearchPlies + 1];  // [1..128], from the latest new best root move
-    int32_t PrincipalVariationLength;
-    Move BestLine[MaxSearchPlies + 1];            // [0] the move to play, [1] the expected reply
-    uint64_t RootNodes[MaxMoves + 1];             // nodes spent below the move picked from each root slot
-    Move RootBestMove;
-    int32_t RootBestScore;
-    bool NewBestFound;
-    int32_t RootMoveCount;
-    bool RootResearch;
-    bool FirstRootMoveDone;
+    int32_t IterationDepth{};
+    int32_t LastCompletedDepth{};
+    Move PrincipalVariation[MaxSearchPlies + 1]{};  // [1..128], from the latest new best root move
+    int32_t PrincipalVariationLength{};
+    Move BestLine[MaxSearchPlies + 1]{};            // [0] the move to play, [1] the expected reply
+    uint64_t RootNodes[MaxMoves + 1]{};             // nodes spent below the move picked from each root slot
+    Move RootBestMove{};
+    int32_t RootBestScore{};
+    bool NewBestFound{};
+    int32_t RootMoveCount{};
+    bool RootResearch{};
+    bool FirstRootMoveDone{};
 
     // The answer: the iteration and score BestLine comes from, and what was shown
-    int32_t AnswerDepth;
-    int32_t AnswerScore;
-    ShownResult LastShownBest;
+    int32_t AnswerDepth{};
+    int32_t AnswerScore{};
+    ShownResult LastShownBest{};
 
     // Transposition table
-    Move HashMove;      // move of the last probe whose keys matched
-    int32_t RootPly;    // plyCounter of the search root
+    Move HashMove{};      // move of the last probe whose keys matched
+    int32_t RootPly{};    // plyCounter of the search root
 
     // Role: helper threads and the bench write nothing; only one thread stops a search on time
-    bool SearchOutput;
-    bool OwnsClock;
-    int32_t SearchThreadIndex;   // place among the search threads; -1 for a thread that searches alone
+    bool SearchOutput = true;
+    bool OwnsClock = true;
+    int32_t SearchThreadIndex = -1;   // place among the search threads; -1 for a thread that searches alone
 
     // Scratch state of one evaluation, reset at every call
-    Score PieceMobility[2];          // unweighted, by side
-    int32_t KingAttackersCount[2];   // by attacking side
-    int32_t KingAttackersWeight[2];
-    int32_t KingAdjacentAttacks[2];
-    int32_t ScaleFactor[2];          // 64ths, used when that side is ahead
-    Bitboard AttackedBy[2][7];       // [0] all, then by piece type 1..6
-    Bitboard KingZone[2];            // zone of the enemy king, by attacking side
-    int32_t EndgameScale;            // the scale chosen for the blend
-    uint8_t HalfOpenFiles[2];        // per side, bit f set when the side has no pawn on file f
-    Bitboard PassedPawns;            // of both sides; only the front pawn of a file
+    Score PieceMobility[2]{};          // unweighted, by side
+    int32_t KingAttackersCount[2]{};   // by attacking side
+    int32_t KingAttackersWeight[2]{};
+    int32_t KingAdjacentAttacks[2]{};
+    int32_t ScaleFactor[2]{};          // 64ths, used when that side is ahead
+    Bitboard AttackedBy[2][7]{};       // [0] all, then by piece type 1..6
+    Bitboard KingZone[2]{};            // zone of the enemy king, by attacking side
+    int32_t EndgameScale{};            // the scale chosen for the blend
+    uint8_t HalfOpenFiles[2]{};        // per side, bit f set when the side has no pawn on file f
+    Bitboard PassedPawns{};            // of both sides; only the front pawn of a file
 
     // Danger to the king of a side by danger index, built once per search for its root side
-    int32_t KingDanger[2][101];
-    int32_t DangerRootSide;
+    int32_t KingDanger[2][101]{};
+    int32_t DangerRootSide{};
 
     // Caches of evaluation results, allocated at the thread's first evaluation
-    PawnEntry* PawnCache;
-    MaterialEntry* MaterialCache;
-    ValueEntry* ValueCache;
-    uint32_t SeenCacheGeneration;    // caches are emptied when a new game moves the generation on
+    PawnEntry* PawnCache{};
+    MaterialEntry* MaterialCache{};
+    ValueEntry* ValueCache{};
+    uint32_t SeenCacheGeneration{};    // caches are emptied when a new game moves the generation on
 };
 
 // This thread's board: every module reads and plays on it
