@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the engine for every platform it ships on and writes into dist/ one
 # archive per build: varnok-VERSION-SYSTEM-PROCESSOR-VARIANT.zip for Windows,
-# .tar.gz otherwise, each holding the executable, README.md and LICENSE (when
-# the repository has one), with SHA256SUMS beside them.
+# .tar.gz otherwise, each holding the executable, README.md and LICENSE, with
+# SHA256SUMS beside them.
 # Usage: tools/release.sh [BUILD...]    BUILD: one of the names below; all by default
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -46,7 +46,7 @@ for build in "${builds[@]}"; do
     mkdir "dist/$name"
     cp "$executable" "dist/$name/$name${executable#"$dir"/install/bin/varnok}"
     cp README.md "dist/$name/"
-    [ -f LICENSE ] && cp LICENSE "dist/$name/"
+    cp LICENSE "dist/$name/"
     if [[ $name == *-windows-* ]]; then
         (cd dist && python3 -m zipfile -c "$name.zip" "$name")
     else

@@ -34,7 +34,7 @@ def unpack(archive, into):
     else:
         tarfile.open(archive).extractall(into)
     files = set(os.listdir(os.path.join(into, name)))
-    wanted = {"README.md"} | ({"LICENSE"} if os.path.exists(os.path.join(ROOT, "LICENSE")) else set())
+    wanted = {"README.md", "LICENSE"}
     executable = name + (".exe" if "-windows-" in name else "")
     assert files == wanted | {executable}, files
     path = os.path.join(into, name, executable)
