@@ -335,6 +335,15 @@ bool OptionValue(const std::string& line, int32_t& value) {
     return at > 0 && ParseInt32(Trim(CopyFrom(line, at + 6)), value);
 }
 
+// A check option's "true" or "false" after "value", in any case; anything else leaves flag as it is
+void OptionFlag(const std::string& line, bool& flag) {
+    const int at = Pos("value", line);
+    std::string text = at > 0 ? Trim(CopyFrom(line, at + 6)) : std::string();
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    if (text == "true" || text == "false")
+        flag = text == "true";
+}
+
 // "Hash value N" as the engine has always read it: the two words with one blank between
 void SetHashOption(const std::string& line) {
     const int at = Pos("Hash value", line);
@@ -366,6 +375,8 @@ void HandleSetOption(const std::string& line) {
     } else if (name == "threads") {
         if (OptionValue(line, value) && std::clamp(value, 1, MaxSearchThreads) != int(SearchThreads.size()))
             StartSearchThreads(std::clamp(value, 1, MaxSearchThreads));
+    } else if (name == "uci_chess960") {
+        OptionFlag(line, Chess960Option);   // the positions set up from now on follow it
     } else
         SetHashOption(line);
 }
@@ -399,6 +410,7 @@ void AnswerUci() {
     WriteLine("option name Move Overhead type spin default " + std::to_string(MoveOverheadDefault) + " min 0 max "
               + std::to_string(MaxMoveOverhead));
     WriteLine("option name Threads type spin default 1 min 1 max " + std::to_string(MaxSearchThreads));
+    WriteLine("option name UCI_Chess960 type check default false");
     WriteLine("uciok");
 }
 

@@ -16,7 +16,8 @@ BANNER = b"Varnok 3.7.1 by Brannock\n"
 UCI = (b"id name Varnok 3.7.1 32 bits\nid author Brannock\noption name Hash type spin default 256 min 4 max 1024\n"
        b"option name Ponder type check default false\noption name MultiPV type spin default 1 min 1 max 256\n"
        b"option name Clear Hash type button\noption name Move Overhead type spin default 880 min 0 max 5000\n"
-       b"option name Threads type spin default 1 min 1 max 256\nuciok\n")
+       b"option name Threads type spin default 1 min 1 max 256\noption name UCI_Chess960 type check default false\n"
+       b"uciok\n")
 START = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1"
 START_MOVES = ["a2a3", "b2b3", "c2c3", "d2d3", "e2e3", "f2f3", "g2g3", "h2h3", "a2a4", "b2b4", "c2c4", "d2d4",
                "e2e4", "f2f4", "g2g4", "h2h4", "b1a3", "b1c3", "g1f3", "g1h3"]
