@@ -38,7 +38,9 @@ inline void StartEngineOnce() {
     (void)started;
 }
 
-inline void LoadStartPosition() {
+// The start position under the rules of standard chess, or of Fischer-random chess
+inline void LoadStartPosition(bool chess960 = false) {
+    Chess960Option = chess960;
     std::string error;
     if (!ReadFen(StartFen, error))
         FuzzFault("the start position is refused: " + error);
