@@ -165,7 +165,7 @@ void PackMove(GenContext& context, MoveList& list) {
     }
     const int captured = context.epPawnSquare ? Pawn : Position.board[context.to];
     Move m = PackMoveWord(context.from, context.to, Position.board[context.from], captured, context.promotion,
-                          context.epPawnSquare, context.castlingKind, context.rights);
+                          context.epPawnSquare, 0, context.rights);
     if (GivesCheck(m, context))
         m |= CheckBit;
     list.moves[++list.count] = m;
@@ -248,7 +248,6 @@ void AddPawnCapture(GenContext& context, MoveList& list) {
 void ResetMoveFields(GenContext& context) {
     context.promotion = 0;
     context.epPawnSquare = 0;
-    context.castlingKind = 0;
 }
 
 // A Fischer-random castling rook may stand between the king's destination and an
