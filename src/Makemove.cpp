@@ -115,7 +115,7 @@ void MakeMove(Move m) {
         key2 ^= Zobrist2.ep[previous.epSquare];
     }
 
-    // Steps 5-6. Put the mover down, then take it off the square it left
+    // Steps 5-6. The mover onto its square and off the one it left; a castling moves king and rook at once
     if (piece == Pawn) {
         MakePawnStep(m, next, key1, key2);
         next.castling[White] = previous.castling[White];

@@ -203,13 +203,14 @@ Move MoveFromText(std::string_view word) {
     int epPawn = 0, castling = 0;
     if (piece == Pawn && to == epSquare && epSquare != 0)
         epPawn = us == White ? to - 8 : to + 8;
-    if (piece == King && !Position.castlingRules.chess960)
+    if (piece == King && Position.castlingRules.chess960) {
+        // Fischer-random castling is written as the king taking its own rook
+        if (Position.pieces[us][Rook] & (Bitboard(1) << to)) {
+            castling = to > from ? 1 : 2;
+            captured = 0;
+        }
+    } else if (piece == King)
         castling = to - from == 2 ? 1 : to - from == -2 ? 2 : 0;
-    // Fischer-random castling is written as the king taking its own rook
-    if (piece == King && Position.castlingRules.chess960 && (Position.pieces[us][Rook] & (Bitboard(1) << to))) {
-        castling = to > from ? 1 : 2;
-        captured = 0;
-    }
     Move m = PackMoveWord(from, to, piece, captured, promotion, epPawn, castling, CurrentState().castling[us]);
     GenContext context;
     FillCheckContext(context);

@@ -66,11 +66,6 @@ TEST(Chess960, ReadsShredderAndXFenRightsAndWritesXFen) {
     }
 }
 
-TEST(Chess960, StandardRulesRefuseFileLetters) {
-    std::string error;
-    EXPECT_FALSE(ReadFen("r3k2r/8/8/8/8/8/8/R3K2R w HAha - 0 1", error));
-}
-
 // In standard chess the rights stay out of the keys (HashKeys tests that); here they enter them
 TEST(Chess960, SamePlacementWithOtherRightsHasOtherKeys) {
     Chess960Rules rules;
