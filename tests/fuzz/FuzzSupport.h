@@ -88,6 +88,9 @@ inline void CheckRoundTripAndPerft() {
     std::memcpy(&held, &Position, sizeof Position);
     const std::string fen = ReadableFen();
     std::string error;
+    // read back under the castling rules the position was set up with, whatever the option says now
+    const bool option = Chess960Option;
+    Chess960Option = held.castlingRules.chess960;
     if (!ReadFen(fen, error))
         FuzzFault("the writer's FEN " + fen + " is refused: " + error);
     if (WriteFen() != fen)
@@ -98,5 +101,6 @@ inline void CheckRoundTripAndPerft() {
         FuzzFault("the writer's FEN " + fen + " reads back as another board");
     if (PerftNodes(2) != nodes)
         FuzzFault("perft 2 of the writer's FEN " + fen + " differs");
+    Chess960Option = option;
     std::memcpy(&Position, &held, sizeof Position);
 }
