@@ -87,8 +87,9 @@ void FillCheckContext(GenContext& context) {
 
 // Once king and rook stand on their destinations, the rook checks along a line, or a
 // rook or queen on the first rank behind the square one of them left does. No
-// diagonal runs on through a first-rank square, so none is uncovered.
-static bool CastlingGivesCheck(int kind, Square kingFrom) {
+// diagonal runs on through a first-rank square, so none is uncovered. Out of line:
+// castlings are rare, and the pawn moves' check test stays compact without it.
+[[gnu::noinline]] static bool CastlingGivesCheck(int kind, Square kingFrom) {
     const int us = Position.sideToMove;
     const Square rookFrom = Position.castlingRules.rookFrom[us][kind], rookTo = CastleRookTo[us][kind];
     const Bitboard occupancy = (Position.occupied & ClearMask[kingFrom] & ClearMask[rookFrom])

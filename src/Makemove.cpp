@@ -71,8 +71,9 @@ void MakeKingStep(Move m, const StateRecord& previous, StateRecord& next) {
     Position.kingSquare[us] = MoveTo(m);
 }
 
-// The king's key left with step 3; the move's to-square is the rook's in Fischer-random chess
-void MakeCastling(Move m, const StateRecord& previous, StateRecord& next, uint64_t& key1, uint64_t& key2) {
+// The king's key left with step 3; the move's to-square is the rook's in Fischer-random
+// chess. Out of line, so that the make of every other move stays compact.
+[[gnu::noinline]] void MakeCastling(Move m, const StateRecord& previous, StateRecord& next, uint64_t& key1, uint64_t& key2) {
     const int us = Position.sideToMove, them = us ^ 1, kind = MoveCastling(m) - 1;
     const Square kingTo = CastleKingTo[us][kind];
     const Square rookFrom = Position.castlingRules.rookFrom[us][kind], rookTo = CastleRookTo[us][kind];
@@ -156,7 +157,9 @@ void MakeMove(Move m) {
         next.usableCastling[c] = previous.usableCastling[c] & next.castling[c];
     if (captured == Rook)
         next.usableCastling[them] &= RightsKeptByRook(them, to);
-    if (Position.castlingRules.chess960) {
+    const bool rightsChanged = (previous.usableCastling[White] ^ next.usableCastling[White])
+                             | (previous.usableCastling[Black] ^ next.usableCastling[Black]);
+    if (rightsChanged && Position.castlingRules.chess960) {
         key1 ^= RightsKey(Zobrist1, previous.usableCastling) ^ RightsKey(Zobrist1, next.usableCastling);
         key2 ^= RightsKey(Zobrist2, previous.usableCastling) ^ RightsKey(Zobrist2, next.usableCastling);
     }
@@ -189,12 +192,6 @@ void UnmakeMove() {
     const int piece = MovePiece(m), captured = MoveCaptured(m);
     const Bitboard fromTo = SetMask[from] | SetMask[to];
 
-    if (int kind = MoveCastling(m)) {
-        const Square rookFrom = Position.castlingRules.rookFrom[mover][kind - 1];
-        PlaceCastlingPair(mover, CastleKingTo[mover][kind - 1], from, CastleRookTo[mover][kind - 1], rookFrom);
-        FinishUnmake(mover, other);
-        return;
-    }
     if (piece == Pawn) {
         CurrentState().epSquare = 0;  // keeps the slot clean for the next make at this index
         Position.pieces[mover][Pawn] ^= SetMask[from];
@@ -209,6 +206,11 @@ void UnmakeMove() {
             Position.pieces[other][Pawn] ^= SetMask[taken];
             Position.pieces[other][AllPieces] ^= SetMask[taken];
         }
+    } else if (const int kind = MoveCastling(m)) {
+        const Square rookFrom = Position.castlingRules.rookFrom[mover][kind - 1];
+        PlaceCastlingPair(mover, CastleKingTo[mover][kind - 1], from, CastleRookTo[mover][kind - 1], rookFrom);
+        FinishUnmake(mover, other);
+        return;
     } else {
         Position.pieces[mover][piece] ^= fromTo;
         if (piece == King)
@@ -236,10 +238,8 @@ uint64_t Key1After(Move m) {
     const Square from = MoveFrom(m), to = MoveTo(m);
     const int piece = MovePiece(m), captured = MoveCaptured(m), promotion = MovePromotion(m);
     const StateRecord& state = CurrentState();
-    const int kind = MoveCastling(m);
-    const Square landing = kind ? CastleKingTo[us][kind - 1] : to;
     uint64_t key = state.key1 ^ Zobrist1.side ^ Zobrist1.piece[us][piece][from];
-    key ^= Zobrist1.piece[us][promotion ? promotion : piece][landing];
+    key ^= Zobrist1.piece[us][promotion ? promotion : piece][to];
     if (state.epSquare)
         key ^= Zobrist1.ep[state.epSquare];
     if (Square taken = MoveEpPawn(m))
@@ -248,9 +248,13 @@ uint64_t Key1After(Move m) {
         key ^= Zobrist1.piece[them][captured][to];
     if (piece == Pawn && (to - from == 16 || from - to == 16))
         key ^= Zobrist1.ep[us == White ? from + 8 : from - 8];
-    if (kind)
-        key ^= Zobrist1.piece[us][Rook][Position.castlingRules.rookFrom[us][kind - 1]]
-             ^ Zobrist1.piece[us][Rook][CastleRookTo[us][kind - 1]];
+    if (const int kind = MoveCastling(m)) {
+        const CastlingRules& rules = Position.castlingRules;
+        key ^= Zobrist1.piece[us][Rook][rules.rookFrom[us][kind - 1]] ^ Zobrist1.piece[us][Rook][CastleRookTo[us][kind - 1]];
+        // a Fischer-random castling's to-square is the rook's: the king lands on its destination
+        if (rules.chess960)
+            key ^= Zobrist1.piece[us][King][to] ^ Zobrist1.piece[us][King][CastleKingTo[us][kind - 1]];
+    }
     if (Position.castlingRules.chess960) {
         uint8_t usable[2] = {state.usableCastling[White], state.usableCastling[Black]};
         if (piece == King)

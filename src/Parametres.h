@@ -62,8 +62,8 @@ struct PositionRecord {
     int32_t phase;
     Bitboard occupied;
     Bitboard pieces[2][10]; // [colour][1..6 type, 7 B+Q, 8 R+Q, 9 all]
-    CastlingRules castlingRules;
     StateRecord states[StateCount];
+    CastlingRules castlingRules;
 };
 
 // Each searching thread plays on a position of its own
