@@ -13,6 +13,8 @@
 #include "Init.h"
 #include "Util.h"
 
+bool Chess960Option = false;
+
 void ClearPosition() {
     Position.sideToMove = White;
     for (int c = White; c <= Black; ++c) {
@@ -25,6 +27,7 @@ void ClearPosition() {
         piece = 0;
     Position.phase = 0;
     Position.occupied = 0;
+    Position.castlingRules = {};
     for (StateRecord& state : Position.states) {
         state.castling[0] = state.castling[1] = 0;
         state.usableCastling[0] = state.usableCastling[1] = 0;
@@ -46,6 +49,10 @@ void ComputeKeys(uint64_t& key1, uint64_t& key2) {
                 key1 ^= Zobrist1.piece[c][type][s];
                 key2 ^= Zobrist2.piece[c][type][s];
             }
+    if (Position.castlingRules.chess960) {
+        key1 ^= RightsKey(Zobrist1, CurrentState().usableCastling);
+        key2 ^= RightsKey(Zobrist2, CurrentState().usableCastling);
+    }
 }
 
 namespace {
@@ -140,6 +147,8 @@ bool CheckKings(const FenBoard& board, std::string& error) {
 struct FenFields {
     int side = White;
     int castling[2] = {0, 0};
+    Square rookFrom[2][2] = {{CastleRookFrom[White][0], CastleRookFrom[White][1]},
+                             {CastleRookFrom[Black][0], CastleRookFrom[Black][1]}};
     std::string_view epSquare = "-";
     int32_t halfmove = 0;
     int32_t fullmove = 1;
@@ -171,6 +180,69 @@ bool ReadCastling(std::string_view field, FenFields& out, std::string& error) {
     return true;
 }
 
+// The king of colour c on its first rank, or -1
+Square KingOnFirstRank(const FenBoard& board, int c) {
+    const Square first = c == White ? 0 : 56;
+    for (Square s = first; s < first + 8; ++s)
+        if (board.type[s] == King && board.colour[s] == c)
+            return s;
+    return -1;
+}
+
+bool IsOwnRook(const FenBoard& board, int c, Square s) { return board.type[s] == Rook && board.colour[s] == c; }
+
+// The rook a Fischer-random castling letter names for colour c, whose king stands on
+// king: K or Q the outermost rook on that side, a file letter the rook on that file.
+// side is set to 0 (king-side) or 1; -1 when no rook of c stands there.
+Square NamedRook(const FenBoard& board, int c, Square king, char letter, int& side) {
+    if (letter == 'k' || letter == 'q') {
+        side = letter == 'k' ? 0 : 1;
+        const int inward = side == 0 ? -1 : 1;
+        for (Square s = king - FileOf(king) + (side == 0 ? 7 : 0); s != king; s += inward)
+            if (IsOwnRook(board, c, s))
+                return s;
+        return -1;
+    }
+    const Square s = king - FileOf(king) + (letter - 'a');
+    side = s > king ? 0 : 1;
+    return s != king && IsOwnRook(board, c, s) ? s : -1;
+}
+
+// Fischer-random rights in X-FEN (KQkq for the outermost rooks, a file letter for an
+// inner one) or Shredder-FEN (file letters). A right whose king or rook does not stand
+// on its first rank is dropped; naming one side of one colour twice is malformed.
+bool ReadChess960Castling(std::string_view field, const FenBoard& board, FenFields& out, std::string& error) {
+    if (field == "-")
+        return true;
+    constexpr std::string_view Letters = "KQABCDEFGHkqabcdefgh";
+    uint32_t seen = 0;
+    int named[2] = {0, 0};
+    for (char ch : field) {
+        const size_t index = Letters.find(ch);
+        if (index == std::string_view::npos || (seen & (1u << index))) {
+            error = "the castling field is not - or letters of KQkq and of the files, each at most once";
+            return false;
+        }
+        seen |= 1u << index;
+        const int c = index < 10 ? White : Black;
+        const Square king = KingOnFirstRank(board, c);
+        if (king < 0)
+            continue;
+        int side = 0;
+        const Square rook = NamedRook(board, c, king, Letters[index % 10 + 10], side);
+        if (named[c] & (1 << side)) {
+            error = "the castling field names two rooks for one side of one king";
+            return false;
+        }
+        named[c] |= 1 << side;
+        if (rook >= 0) {
+            out.castling[c] |= 1 << side;
+            out.rookFrom[c][side] = rook;
+        }
+    }
+    return true;
+}
+
 bool ReadEpField(std::string_view field, FenFields& out, std::string& error) {
     const bool square = field.size() == 2 && field[0] >= 'a' && field[0] <= 'h' && (field[1] == '3' || field[1] == '6');
     if (field != "-" && !square) {
@@ -190,10 +262,12 @@ bool ReadClock(std::string_view field, int32_t& value) {
     return !field.empty() && field[0] >= '0' && field[0] <= '9' && ParseInt32(field, value) && value <= MaxFenClock;
 }
 
-bool ReadFields(const std::vector<std::string_view>& fields, FenFields& out, std::string& error) {
+bool ReadFields(const std::vector<std::string_view>& fields, const FenBoard& board, FenFields& out,
+                std::string& error) {
     if (fields.size() > 1 && !ReadSide(fields[1], out, error))
         return false;
-    if (fields.size() > 2 && !ReadCastling(fields[2], out, error))
+    if (fields.size() > 2
+        && !(Chess960Option ? ReadChess960Castling(fields[2], board, out, error) : ReadCastling(fields[2], out, error)))
         return false;
     if (fields.size() > 3 && !ReadEpField(fields[3], out, error))
         return false;
@@ -224,7 +298,7 @@ void PlacePiece(int c, int type, Square s) {
         Position.kingSquare[c] = s;
 }
 
-// A right stays only while its king and rook still stand on their original squares
+// A standard right stays only while its king and rook still stand on their original squares
 int PossibleRights(int c, int rights) {
     if (Position.kingSquare[c] != KingOrigin[c])
         return 0;
@@ -265,6 +339,24 @@ int PossibleEpSquare(std::string_view field) {
     return wasInCheck ? 0 : ep;
 }
 
+// From e1/e8 and the corners in standard chess, from the squares the FEN gave in
+// Fischer-random chess. The king's square serves for both sides of its colour.
+void SetCastlingRules(bool chess960, const Square (&rookFrom)[2][2]) {
+    CastlingRules& rules = Position.castlingRules;
+    rules.chess960 = chess960;
+    auto span = [](Square a, Square b) { return a == b ? SetMask[a] : Segment[a][b]; };
+    for (int c = White; c <= Black; ++c) {
+        const Square king = chess960 ? Position.kingSquare[c] : KingOrigin[c];
+        for (int kind = 0; kind < 2; ++kind) {
+            const Square rook = rookFrom[c][kind], kingTo = CastleKingTo[c][kind];
+            rules.rookFrom[c][kind] = rook;
+            rules.kingPath[c][kind] = span(king, kingTo);
+            rules.mustBeEmpty[c][kind] = (span(king, kingTo) | span(rook, CastleRookTo[c][kind]))
+                                       & ClearMask[king] & ClearMask[rook];
+        }
+    }
+}
+
 PositionRecord Backup;
 
 }  // namespace
@@ -278,7 +370,7 @@ bool ReadFen(std::string_view text, std::string& error) {
     FenBoard placement;
     FenFields rest;
     if (!ReadPlacement(fields[0], placement, error) || !CheckMaterial(placement, error)
-        || !CheckKings(placement, error) || !ReadFields(fields, rest, error))
+        || !CheckKings(placement, error) || !ReadFields(fields, placement, rest, error))
         return false;
 
     std::memcpy(&Backup, &Position, sizeof(Position));
@@ -295,10 +387,13 @@ bool ReadFen(std::string_view text, std::string& error) {
     }
     Position.phase = std::max(0, 24 - weights);
     Position.sideToMove = rest.side;
+    SetCastlingRules(Chess960Option, rest.rookFrom);
 
     StateRecord& state = Position.states[0];
-    for (int c = White; c <= Black; ++c)
-        state.usableCastling[c] = state.castling[c] = uint8_t(PossibleRights(c, rest.castling[c]));
+    for (int c = White; c <= Black; ++c) {
+        const int rights = Chess960Option ? rest.castling[c] : PossibleRights(c, rest.castling[c]);
+        state.usableCastling[c] = state.castling[c] = uint8_t(rights);
+    }
     state.epSquare = PossibleEpSquare(rest.epSquare);
     state.halfmoveClock = rest.halfmove;
     Position.plyCounter = rest.fullmove;
@@ -314,6 +409,29 @@ bool ReadFen(std::string_view text, std::string& error) {
     ComputeKeys(state.key1, state.key2);
     return true;
 }
+
+namespace {
+
+// Standard letters; in Fischer-random chess X-FEN: K or Q (k or q) for the outermost
+// rook on its side of the king, the rook's file for an inner one
+std::string CastlingField(const uint8_t usable[2]) {
+    const CastlingRules& rules = Position.castlingRules;
+    std::string field;
+    for (int c = White; c <= Black; ++c)
+        for (int kind = 0; kind < 2; ++kind) {
+            if (!(usable[c] & (1 << kind)))
+                continue;
+            const Square rook = rules.rookFrom[c][kind];
+            const Bitboard beyond = RankMask[RankOf(rook)] & (kind == 0 ? ~(SetMask[rook] * 2 - 1) : SetMask[rook] - 1);
+            char letter = kind == 0 ? 'K' : 'Q';
+            if (rules.chess960 && (beyond & Position.pieces[c][Rook]))
+                letter = char('A' + FileOf(rook));
+            field += c == White ? letter : char(letter + 32);
+        }
+    return field.empty() ? "-" : field;
+}
+
+}  // namespace
 
 std::string WriteFen() {
     std::string fen;
@@ -340,13 +458,7 @@ std::string WriteFen() {
     const StateRecord& state = CurrentState();
     fen += Position.sideToMove == White ? " w " : " b ";
     // A right whose rook was taken stays in the state but can never be used: write the rights that stand
-    const int white = state.usableCastling[White], black = state.usableCastling[Black];
-    std::string rights;
-    if (white & 1) rights += 'K';
-    if (white & 2) rights += 'Q';
-    if (black & 1) rights += 'k';
-    if (black & 2) rights += 'q';
-    fen += rights.empty() ? "-" : rights;
+    fen += CastlingField(state.usableCastling);
     fen += ' ';
     if (state.epSquare) {
         fen += char('a' + FileOf(state.epSquare));

@@ -14,6 +14,10 @@ inline constexpr const char* StartFen = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQ
 // any real game, small enough that no counter derived from them can overflow
 constexpr int32_t MaxFenClock = 10000;
 
+// UCI_Chess960: the FENs read from now on follow Fischer-random castling, their
+// rights given in Shredder-FEN or X-FEN; the positions already set up keep their rules
+extern bool Chess960Option;
+
 // Resets every field of the position.
 void ClearPosition();
 
@@ -33,5 +37,6 @@ void SetUpPosition(std::string_view fen, const std::string& moves);
 // The board as White sees it, the FEN, both keys and the pieces giving check
 void ShowBoard();
 
-// Both keys computed from scratch (pieces and the side key only, as the incremental keys are)
+// Both keys computed from scratch, as the incremental keys are: the pieces and the side
+// key, and in Fischer-random chess the usable castling rights
 void ComputeKeys(uint64_t& key1, uint64_t& key2);

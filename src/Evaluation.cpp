@@ -755,7 +755,9 @@ std::string FormatRow(const char* name, Score term, Score sum) {
 // the next iteration's leaves), so their values are kept. A value reads the pieces,
 // the side to move, the castling rights and the root's side (whose king the danger
 // table fears for); the keys leave out the rights and give the side to move only
-// relative to the root, so all three are mixed in.
+// relative to the root, so all three are mixed in. (Fischer-random keys hold the
+// usable rights: with the held ones mixed in too, the first key tells where held
+// and usable rights differ, and the second key's half, compared too, the usable ones.)
 }  // namespace
 
 struct ValueEntry {

@@ -86,6 +86,19 @@ void FillCheckContext(GenContext& context) {
     context.discoverers = PinnedPieces(e, us);
 }
 
+// Once king and rook stand on their destinations, the rook checks along a line, or a
+// rook or queen on the first rank behind the square one of them left does. No
+// diagonal runs on through a first-rank square, so none is uncovered. Out of line:
+// castlings are rare, and the pawn moves' check test stays compact without it.
+[[gnu::noinline]] static bool CastlingGivesCheck(int kind, Square kingFrom) {
+    const int us = Position.sideToMove;
+    const Square rookFrom = Position.castlingRules.rookFrom[us][kind], rookTo = CastleRookTo[us][kind];
+    const Bitboard occupancy = (Position.occupied & ClearMask[kingFrom] & ClearMask[rookFrom])
+                             | SetMask[CastleKingTo[us][kind]] | SetMask[rookTo];
+    const Bitboard straight = (Position.pieces[us][RooksQueens] & ClearMask[rookFrom]) | SetMask[rookTo];
+    return RookAttacks(Position.kingSquare[us ^ 1], occupancy) & straight;
+}
+
 bool GivesCheck(Move m, const GenContext& context) {
     const int us = Position.sideToMove;
     const Square enemyKing = Position.kingSquare[us ^ 1];
@@ -126,15 +139,10 @@ bool GivesCheck(Move m, const GenContext& context) {
         // A knight, bishop or rook that screens a line always leaves it; a queen never
         // screens one: first on a line from the king, it would attack it already
         return (context.checkSquares[MovePiece(m)] & SetMask[to]) || discovers;
-    case King: {
-        if (leavesLine)
-            return true;
-        if (int kind = MoveCastling(m)) {
-            Bitboard occupancy = Position.occupied & ClearMask[from];
-            return RookAttacks(CastleRookTo[us][kind - 1], occupancy) & king;
-        }
-        return false;
-    }
+    case King:
+        if (int kind = MoveCastling(m))
+            return CastlingGivesCheck(kind - 1, from);
+        return leavesLine;
     }
     return false;
 }
@@ -159,7 +167,7 @@ void PackMove(GenContext& context, MoveList& list) {
     }
     const int captured = context.epPawnSquare ? Pawn : Position.board[context.to];
     Move m = PackMoveWord(context.from, context.to, Position.board[context.from], captured, context.promotion,
-                          context.epPawnSquare, context.castlingKind, context.rights);
+                          context.epPawnSquare, 0, context.rights);
     if (GivesCheck(m, context))
         m |= CheckBit;
     list.moves[++list.count] = m;
@@ -242,36 +250,54 @@ void AddPawnCapture(GenContext& context, MoveList& list) {
 void ResetMoveFields(GenContext& context) {
     context.promotion = 0;
     context.epPawnSquare = 0;
-    context.castlingKind = 0;
 }
 
+// A Fischer-random castling rook may stand between the king's destination and an
+// enemy rook or queen on the first rank (king c1, rook b1, queen a1): once it has
+// gone, the king would be in check there
+bool RookShieldsDestination(int kind, Square rookFrom) {
+    const int us = Position.sideToMove;
+    const Bitboard occupancy = Position.occupied & ClearMask[rookFrom] & ClearMask[Position.kingSquare[us]];
+    return RookAttacks(CastleKingTo[us][kind], occupancy) & Position.pieces[us ^ 1][RooksQueens];
+}
+
+// The king goes to g1 or c1 (g8, c8) and the rook beside it, from wherever they
+// started. The move is written as the king's step in standard chess, as the king
+// taking its own rook in Fischer-random chess.
 template <bool Count>
 void GenCastling(GenContext& context, MoveList& list, Bitboard attacked) {
     const int us = Position.sideToMove;
     const int usable = CurrentState().usableCastling[us];
+    const CastlingRules& rules = Position.castlingRules;
     for (int kind = 0; kind < 2; ++kind) {
         if (!(usable & (1 << kind)))
             continue;
-        const Square kingTo = CastleKingTo[us][kind];
-        if ((Position.occupied & CastleEmpty[us][kind]) || (attacked & CastleSafe[us][kind])
-            || !(context.targets & ~attacked & SetMask[kingTo])
-            || !(Position.pieces[us][Rook] & SetMask[CastleRookFrom[us][kind]]))
+        const Square rookFrom = rules.rookFrom[us][kind];
+        if ((Position.occupied & rules.mustBeEmpty[us][kind]) || (attacked & rules.kingPath[us][kind])
+            || !(Position.pieces[us][Rook] & SetMask[rookFrom])
+            || (rules.chess960 && RookShieldsDestination(kind, rookFrom)))
             continue;
-        context.to = kingTo;
-        context.castlingKind = kind + 1;
-        PackMove<Count>(context, list);
+        if constexpr (Count) {
+            ++list.count;
+            continue;
+        }
+        const Square to = rules.chess960 ? rookFrom : CastleKingTo[us][kind];
+        Move m = PackMoveWord(context.from, to, King, 0, 0, 0, kind + 1, context.rights);
+        if (CastlingGivesCheck(kind, context.from))
+            m |= CheckBit;
+        list.moves[++list.count] = m;
     }
-    context.castlingKind = 0;
 }
 
 // The squares that must be safe for a castling whose right is usable and whose path is empty
 Bitboard CastlingSquaresToCheck(const GenContext& context) {
     const int us = Position.sideToMove;
     const int usable = context.rights ? CurrentState().usableCastling[us] : 0;
+    const CastlingRules& rules = Position.castlingRules;
     Bitboard squares = 0;
     for (int kind = 0; kind < 2; ++kind)
-        if ((usable & (1 << kind)) && !(Position.occupied & CastleEmpty[us][kind]))
-            squares |= SetMask[context.from] | CastleSafe[us][kind];
+        if ((usable & (1 << kind)) && !(Position.occupied & rules.mustBeEmpty[us][kind]))
+            squares |= SetMask[context.from] | rules.kingPath[us][kind];
     return squares;
 }
 

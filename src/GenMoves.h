@@ -9,7 +9,6 @@ struct GenContext {
     int32_t to;
     int32_t epPawnSquare;
     int32_t promotion;
-    int32_t castlingKind;
     int32_t rights;
     Bitboard checkSquares[7];   // by piece type: where a knight to queen of the mover attacks the enemy king
     Bitboard pinned;

@@ -32,17 +32,22 @@ extern Bitboard SpaceMask[2];
 extern Bitboard StepTargets[16][64];      // row 8 x side + piece type
 extern int32_t FutilityMargin[16][64];    // [depth 1..15][move number 0..63]
 
-// Castling constants per colour, index 0 king-side, 1 queen-side
-inline constexpr Bitboard CastleEmpty[2][2] = {
-    {(1ULL << 5) | (1ULL << 6), (1ULL << 1) | (1ULL << 2) | (1ULL << 3)},
-    {(1ULL << 61) | (1ULL << 62), (1ULL << 57) | (1ULL << 58) | (1ULL << 59)}};
-inline constexpr Bitboard CastleSafe[2][2] = {
-    {(1ULL << 4) | (1ULL << 5) | (1ULL << 6), (1ULL << 2) | (1ULL << 3) | (1ULL << 4)},
-    {(1ULL << 60) | (1ULL << 61) | (1ULL << 62), (1ULL << 58) | (1ULL << 59) | (1ULL << 60)}};
+// Castling squares of standard chess per colour, index 0 king-side, 1 queen-side.
+// The destinations are those of Fischer-random chess too.
 inline constexpr int CastleKingTo[2][2] = {{6, 2}, {62, 58}};
 inline constexpr int CastleRookFrom[2][2] = {{7, 0}, {63, 56}};
 inline constexpr int CastleRookTo[2][2] = {{5, 3}, {61, 59}};
 inline constexpr int KingOrigin[2] = {4, 60};
+
+// The keys of a set of castling rights (bit 0 king-side, bit 1 queen-side, per colour)
+inline uint64_t RightsKey(const ZobristSet& keys, const uint8_t rights[2]) {
+    uint64_t key = 0;
+    for (int side = White; side <= Black; ++side)
+        for (int kind = 0; kind < 2; ++kind)
+            if (rights[side] & (1 << kind))
+                key ^= keys.castle[side][kind];
+    return key;
+}
 
 // Builds every table above and both key sets; runs once after BuildMagicTables.
 void InitTables();

@@ -15,13 +15,24 @@ inline void RefreshSliders(int c) {
     Position.pieces[c][RooksQueens] = Position.pieces[c][Rook] | Position.pieces[c][Queen];
 }
 
-// The castling rook goes from its corner to its square (make) or back (unmake)
-void MoveCastlingRook(int side, int kind, bool outward) {
-    const Square corner = CastleRookFrom[side][kind - 1], inside = CastleRookTo[side][kind - 1];
-    Position.board[outward ? corner : inside] = Empty;
-    Position.board[outward ? inside : corner] = Rook;
-    Position.pieces[side][Rook] ^= SetMask[corner] | SetMask[inside];
-    Position.pieces[side][AllPieces] ^= SetMask[corner] | SetMask[inside];
+// King and rook leave their squares, then take the others: in Fischer-random chess
+// a king may stay where it is, or king and rook exchange squares. Make moves them
+// from their start to their destinations, unmake back.
+void PlaceCastlingPair(int side, Square kingFrom, Square kingTo, Square rookFrom, Square rookTo) {
+    Position.board[kingFrom] = Position.board[rookFrom] = Empty;
+    Position.board[kingTo] = King;
+    Position.board[rookTo] = Rook;
+    Position.pieces[side][King] ^= SetMask[kingFrom] ^ SetMask[kingTo];
+    Position.pieces[side][Rook] ^= SetMask[rookFrom] ^ SetMask[rookTo];
+    Position.pieces[side][AllPieces] = (Position.pieces[side][AllPieces] & ClearMask[kingFrom] & ClearMask[rookFrom])
+                                     | SetMask[kingTo] | SetMask[rookTo];
+    Position.kingSquare[side] = kingTo;
+}
+
+// The rights a rook keeps when it leaves (or is taken on) square s
+inline int RightsKeptByRook(int side, Square s) {
+    const CastlingRules& rules = Position.castlingRules;
+    return s == rules.rookFrom[side][0] ? 2 : s == rules.rookFrom[side][1] ? 1 : 3;
 }
 
 void MakePawnStep(Move m, StateRecord& next, uint64_t& key1, uint64_t& key2) {
@@ -54,26 +65,31 @@ void MakePawnStep(Move m, StateRecord& next, uint64_t& key1, uint64_t& key2) {
     }
 }
 
-void MakeKingStep(Move m, const StateRecord& previous, StateRecord& next, uint64_t& key1, uint64_t& key2) {
+void MakeKingStep(Move m, const StateRecord& previous, StateRecord& next) {
     const int us = Position.sideToMove, them = us ^ 1;
     next.castling[us] = 0;
     next.castling[them] = previous.castling[them];
     Position.kingSquare[us] = MoveTo(m);
-    if (int kind = MoveCastling(m)) {
-        MoveCastlingRook(us, kind, true);
-        XorKeys(key1, key2, us, Rook, CastleRookFrom[us][kind - 1]);
-        XorKeys(key1, key2, us, Rook, CastleRookTo[us][kind - 1]);
-    }
 }
 
-// Only the mover's own rook leaving its corner costs a right
+// The king's key left with step 3; the move's to-square is the rook's in Fischer-random
+// chess. Out of line, so that the make of every other move stays compact.
+[[gnu::noinline]] void MakeCastling(Move m, const StateRecord& previous, StateRecord& next, uint64_t& key1, uint64_t& key2) {
+    const int us = Position.sideToMove, them = us ^ 1, kind = MoveCastling(m) - 1;
+    const Square kingTo = CastleKingTo[us][kind];
+    const Square rookFrom = Position.castlingRules.rookFrom[us][kind], rookTo = CastleRookTo[us][kind];
+    next.castling[us] = 0;
+    next.castling[them] = previous.castling[them];
+    PlaceCastlingPair(us, MoveFrom(m), kingTo, rookFrom, rookTo);
+    XorKeys(key1, key2, us, King, kingTo);
+    XorKeys(key1, key2, us, Rook, rookFrom);
+    XorKeys(key1, key2, us, Rook, rookTo);
+}
+
+// Only the mover's own rook leaving its starting square costs a right
 void MakeRookStep(Move m, const StateRecord& previous, StateRecord& next) {
     const int us = Position.sideToMove, them = us ^ 1;
-    next.castling[us] = previous.castling[us];
-    if (MoveFrom(m) == CastleRookFrom[us][0])
-        next.castling[us] &= 2;
-    else if (MoveFrom(m) == CastleRookFrom[us][1])
-        next.castling[us] &= 1;
+    next.castling[us] = previous.castling[us] & RightsKeptByRook(us, MoveFrom(m));
     next.castling[them] = previous.castling[them];
 }
 
@@ -101,16 +117,20 @@ void MakeMove(Move m) {
         key2 ^= Zobrist2.ep[previous.epSquare];
     }
 
-    // Step 5. Put the mover down
+    // Steps 5-6. The mover onto its square and off the one it left; a castling moves king and rook at once
     if (piece == Pawn) {
         MakePawnStep(m, next, key1, key2);
         next.castling[White] = previous.castling[White];
         next.castling[Black] = previous.castling[Black];
+        Position.pieces[us][AllPieces] ^= fromTo;
+        Position.board[from] = Empty;
+    } else if (MoveCastling(m)) {
+        MakeCastling(m, previous, next, key1, key2);
     } else {
         Position.board[to] = piece;
         Position.pieces[us][piece] ^= fromTo;
         if (piece == King)
-            MakeKingStep(m, previous, next, key1, key2);
+            MakeKingStep(m, previous, next);
         else if (piece == Rook)
             MakeRookStep(m, previous, next);
         else {
@@ -118,11 +138,9 @@ void MakeMove(Move m) {
             next.castling[Black] = previous.castling[Black];
         }
         XorKeys(key1, key2, us, piece, to);
+        Position.pieces[us][AllPieces] ^= fromTo;
+        Position.board[from] = Empty;
     }
-
-    // Step 6. The mover's own set and the square it left
-    Position.pieces[us][AllPieces] ^= fromTo;
-    Position.board[from] = Empty;
 
     // Step 7. Remove the captured piece (en passant was handled with the pawn)
     if (captured && !MoveEpPawn(m)) {
@@ -138,11 +156,13 @@ void MakeMove(Move m) {
 
     for (int c = White; c <= Black; ++c)
         next.usableCastling[c] = previous.usableCastling[c] & next.castling[c];
-    if (captured == Rook) {
-        if (to == CastleRookFrom[them][0])
-            next.usableCastling[them] &= 2;
-        else if (to == CastleRookFrom[them][1])
-            next.usableCastling[them] &= 1;
+    if (captured == Rook)
+        next.usableCastling[them] &= RightsKeptByRook(them, to);
+    const bool rightsChanged = (previous.usableCastling[White] ^ next.usableCastling[White])
+                             | (previous.usableCastling[Black] ^ next.usableCastling[Black]);
+    if (rightsChanged && Position.castlingRules.chess960) {
+        key1 ^= RightsKey(Zobrist1, previous.usableCastling) ^ RightsKey(Zobrist1, next.usableCastling);
+        key2 ^= RightsKey(Zobrist2, previous.usableCastling) ^ RightsKey(Zobrist2, next.usableCastling);
     }
 
     // Steps 8 to 10. Slider sets, occupancy, the side key, the side to move
@@ -153,6 +173,18 @@ void MakeMove(Move m) {
     Position.sideToMove = them;
     ++Position.plyCounter;
 }
+
+namespace {
+
+void FinishUnmake(int mover, int other) {
+    RefreshSliders(mover);
+    Position.occupied = Position.pieces[mover][AllPieces] | Position.pieces[other][AllPieces];
+    Position.sideToMove = mover;
+    --Position.plyCounter;
+    --Position.stateIndex;
+}
+
+}  // namespace
 
 void UnmakeMove() {
     const Move m = CurrentState().move;
@@ -175,13 +207,15 @@ void UnmakeMove() {
             Position.pieces[other][Pawn] ^= SetMask[taken];
             Position.pieces[other][AllPieces] ^= SetMask[taken];
         }
+    } else if (const int kind = MoveCastling(m)) {
+        const Square rookFrom = Position.castlingRules.rookFrom[mover][kind - 1];
+        PlaceCastlingPair(mover, CastleKingTo[mover][kind - 1], from, CastleRookTo[mover][kind - 1], rookFrom);
+        FinishUnmake(mover, other);
+        return;
     } else {
         Position.pieces[mover][piece] ^= fromTo;
-        if (piece == King) {
+        if (piece == King)
             Position.kingSquare[mover] = from;
-            if (int kind = MoveCastling(m))
-                MoveCastlingRook(mover, kind, false);
-        }
     }
     Position.pieces[mover][AllPieces] ^= fromTo;
     Position.board[from] = piece;
@@ -197,12 +231,7 @@ void UnmakeMove() {
         RefreshSliders(other);
     } else
         Position.board[to] = Empty;
-
-    RefreshSliders(mover);
-    Position.occupied = Position.pieces[mover][AllPieces] | Position.pieces[other][AllPieces];
-    Position.sideToMove = mover;
-    --Position.plyCounter;
-    --Position.stateIndex;
+    FinishUnmake(mover, other);
 }
 
 uint64_t Key1After(Move m) {
@@ -220,8 +249,23 @@ uint64_t Key1After(Move m) {
         key ^= Zobrist1.piece[them][captured][to];
     if (piece == Pawn && (to - from == 16 || from - to == 16))
         key ^= Zobrist1.ep[us == White ? from + 8 : from - 8];
-    if (int kind = MoveCastling(m))
-        key ^= Zobrist1.piece[us][Rook][CastleRookFrom[us][kind - 1]] ^ Zobrist1.piece[us][Rook][CastleRookTo[us][kind - 1]];
+    if (const int kind = MoveCastling(m)) {
+        const CastlingRules& rules = Position.castlingRules;
+        key ^= Zobrist1.piece[us][Rook][rules.rookFrom[us][kind - 1]] ^ Zobrist1.piece[us][Rook][CastleRookTo[us][kind - 1]];
+        // a Fischer-random castling's to-square is the rook's: the king lands on its destination
+        if (rules.chess960)
+            key ^= Zobrist1.piece[us][King][to] ^ Zobrist1.piece[us][King][CastleKingTo[us][kind - 1]];
+    }
+    if (Position.castlingRules.chess960) {
+        uint8_t usable[2] = {state.usableCastling[White], state.usableCastling[Black]};
+        if (piece == King)
+            usable[us] = 0;
+        else if (piece == Rook)
+            usable[us] &= RightsKeptByRook(us, from);
+        if (captured == Rook)
+            usable[them] &= RightsKeptByRook(them, to);
+        key ^= RightsKey(Zobrist1, state.usableCastling) ^ RightsKey(Zobrist1, usable);
+    }
     return key;
 }
 

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "Board.h"
 #include "Hash.h"
 #include "Recherche.h"
 #include "Thread.h"
@@ -48,6 +49,8 @@ const Option Options[] = {
     {"Clear Hash", OptionType::Button, 0, 0, 0, [](int32_t) { ClearHash(); }},
     {"Move Overhead", OptionType::Spin, MoveOverheadDefault, 0, 5000, [](int32_t ms) { MoveOverhead = ms; }},
     {"Threads", OptionType::Spin, 1, 1, MaxSearchThreads, SetThreads},
+    // The positions set up from then on follow it
+    {"UCI_Chess960", OptionType::Check, 0, 0, 1, [](int32_t on) { Chess960Option = on != 0; }},
 };
 
 std::string OptionLine(const Option& option) {
@@ -96,9 +99,19 @@ bool OptionValue(const std::string& line, int32_t& value) {
 // Hash keeps its own rule, and Ponder is only announced
 bool SetByName(const Option& option) { return option.onChange && option.onChange != ResizeHash; }
 
+// A check's "true" or "false" after "value", in any case
+bool OptionFlag(const std::string& line, int32_t& value) {
+    const int at = Pos("value", line);
+    const std::string text = Lowercase(at > 0 ? Trim(CopyFrom(line, at + 6)) : std::string());
+    value = text == "true";
+    return text == "true" || text == "false";
+}
+
 void SetByValue(const Option& option, const std::string& line) {
     int32_t value = 0;
-    if (option.type == OptionType::Button || OptionValue(line, value))
+    const bool given = option.type == OptionType::Button
+                    || (option.type == OptionType::Check ? OptionFlag(line, value) : OptionValue(line, value));
+    if (given)
         option.onChange(std::clamp(value, option.min, option.max));
 }
 

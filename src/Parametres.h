@@ -29,8 +29,8 @@ constexpr int StateCount = MaxGamePlies + 2 * MaxSearchPlies + 1;
 
 struct StateRecord {
     uint8_t castling[2];    // bit 0 king-side, bit 1 queen-side
-    // The rights that can still be exercised: a rook taken on its corner loses its
-    // right here, so that another rook reaching that corner never castles
+    // The rights that can still be exercised: a rook taken on its square loses its
+    // right here, so that another rook reaching that square never castles
     uint8_t usableCastling[2];
     int32_t epSquare;       // 0 = none
     int32_t halfmoveClock;
@@ -38,6 +38,18 @@ struct StateRecord {
     Move move;              // move that led here; 0 at the root and after a null move
     uint64_t key1;
     uint64_t key2;
+};
+
+// How castling goes in a position, fixed by the FEN reader for the whole game:
+// where each castling rook starts, the squares that must be empty and the squares
+// the king crosses. In standard chess: the corners, and the king from e1 or e8.
+struct CastlingRules {
+    Square rookFrom[2][2];       // [colour][0 king-side, 1 queen-side]
+    Bitboard mustBeEmpty[2][2];  // between king, rook and their destinations, but for those two
+    Bitboard kingPath[2][2];     // the king's start, destination and the squares between: none attacked
+    // Fischer-random chess: a castling is written as the king taking its own rook,
+    // and the usable rights enter the keys
+    bool chess960;
 };
 
 struct PositionRecord {
@@ -51,12 +63,13 @@ struct PositionRecord {
     Bitboard occupied;
     Bitboard pieces[2][10]; // [colour][1..6 type, 7 B+Q, 8 R+Q, 9 all]
     StateRecord states[StateCount];
+    CastlingRules castlingRules;
 };
 
 struct ZobristSet {
     uint64_t side;
     uint64_t ep[64];
-    uint64_t castle[2][2];  // drawn, never mixed into a key
+    uint64_t castle[2][2];  // mixed into a key only in Fischer-random chess
     uint64_t piece[2][7][64];
 };
 

@@ -148,14 +148,21 @@ std::string MoveToText(Move m) {
 
 Move MoveFromText(std::string_view word) {
     const Square from = SquareFromText(word.substr(0, 2)), to = SquareFromText(word.substr(2, 2));
-    const int piece = Position.board[from], captured = Position.board[to];
+    const int piece = Position.board[from];
+    int captured = Position.board[to];
     const int promotion = word.size() > 4 ? PromotionFromLetter(word[4]) : 0;
     const int us = Position.sideToMove;
     const Square epSquare = CurrentState().epSquare;
     int epPawn = 0, castling = 0;
     if (piece == Pawn && to == epSquare && epSquare != 0)
         epPawn = us == White ? to - 8 : to + 8;
-    if (piece == King)
+    if (piece == King && Position.castlingRules.chess960) {
+        // Fischer-random castling is written as the king taking its own rook
+        if (Position.pieces[us][Rook] & (Bitboard(1) << to)) {
+            castling = to > from ? 1 : 2;
+            captured = 0;
+        }
+    } else if (piece == King)
         castling = to - from == 2 ? 1 : to - from == -2 ? 2 : 0;
     Move m = PackMoveWord(from, to, piece, captured, promotion, epPawn, castling, CurrentState().castling[us]);
     GenContext context;

@@ -94,6 +94,7 @@ TEST(FenReader, RejectsImpossibleTextAndLeavesThePositionUntouched) {
         "r3k2r/8/8/8/8/8/8/R3K2R w ZZ - 0 1", "r3k2r/8/8/8/8/8/8/R3K2R w KK - 0 1",
         "r3k2r/8/8/8/8/8/8/R3K2R w kQKQ - 0 1", "r3k2r/8/8/8/8/8/8/R3K2R w KQkq- - 0 1",
         "r3k2r/8/8/8/8/8/8/R3K2R w -K - 0 1", "r3k2r/8/8/8/8/8/8/R3K2R w KQkqK - 0 1",
+        "r3k2r/8/8/8/8/8/8/R3K2R w HAha - 0 1",  // file letters are Chess960's
         "4k3/8/8/3pP3/8/8/8/4K3 w - e9 0 1", "4k3/8/8/3pP3/8/8/8/4K3 w - z9 0 1", "4k3/8/8/3pP3/8/8/8/4K3 w - e4 0 1",
         "4k3/8/8/3pP3/8/8/8/4K3 w - d 0 1", "4k3/8/8/3pP3/8/8/8/4K3 w - d66 0 1", "4k3/8/8/3pP3/8/8/8/4K3 w - D6 0 1",
         "4k3/8/8/3pP3/8/8/8/4K3 w - -- 0 1", "4k3/8/8/8/8/8/8/4K3 w - - 0 1 junk", "4k3/8/8/8/8/8/8/4K3 w - - 0 1 0",

@@ -133,6 +133,17 @@ void Node(int depth) {
     }
 }
 
+void WalkEach(const std::vector<std::string>& fens) {
+    for (const std::string& fen : fens) {
+        Root = fen;
+        ASSERT_TRUE(Load(fen));
+        RootEp = CurrentState().epSquare;
+        Node(3);
+        if (::testing::Test::HasFailure())
+            return;
+    }
+}
+
 TEST(MakeMove, EveryMoveOfDepthThreeTreesKeepsThePositionExactAndUnmakeRestoresIt) {
     std::vector<std::string> fens = {
         "rnbqkbnr/ppp1p1pp/8/3pPp2/8/8/PPPP1PPP/RNBQKBNR w KQkq f6 0 3",  // en passant at the root
@@ -146,14 +157,16 @@ TEST(MakeMove, EveryMoveOfDepthThreeTreesKeepsThePositionExactAndUnmakeRestoresI
         for (const PerftCase& c : ReadPerftCases(file))
             if (fens.back() != c.fen)
                 fens.push_back(c.fen);
-    for (const std::string& fen : fens) {
-        Root = fen;
-        ASSERT_TRUE(Load(fen));
-        RootEp = CurrentState().epSquare;
-        Node(3);
-        if (HasFailure())
-            return;
-    }
+    WalkEach(fens);
+}
+
+TEST(MakeMove, FischerRandomTreesToo) {
+    Chess960Rules rules;
+    std::vector<std::string> fens;
+    for (const PerftCase& c : ReadPerftCases("perft_960.txt"))
+        if (fens.empty() || fens.back() != c.fen)
+            fens.push_back(c.fen);
+    WalkEach(fens);
 }
 
 }  // namespace

@@ -27,6 +27,16 @@ TEST(Perft, PublishedPositionsAtQuickDepths) { ExpectCounts("perft_standard.txt"
 
 TEST(Perft, PositionsBuiltAroundOneRuleEach) { ExpectCounts("perft_rules.txt", false); }
 
+TEST(Perft, FischerRandomPositionsAndOneCastlingRuleEach) {
+    Chess960Rules rules;
+    ExpectCounts("perft_960.txt", false);
+}
+
 TEST(SlowPerft, PublishedPositionsAtDeepDepths) { ExpectCounts("perft_standard.txt", true); }
+
+TEST(SlowPerft, FischerRandomPositionsAtDeepDepths) {
+    Chess960Rules rules;
+    ExpectCounts("perft_960.txt", true);
+}
 
 }  // namespace

@@ -57,6 +57,12 @@ inline bool Play(const std::string& moves) {
     return true;
 }
 
+// UCI_Chess960 on while the guard lives: the FENs read meanwhile follow Fischer-random castling
+struct Chess960Rules {
+    Chess960Rules() { Chess960Option = true; }
+    ~Chess960Rules() { Chess960Option = false; }
+};
+
 struct PerftCase {
     std::string fen;
     int depth;

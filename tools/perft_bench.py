@@ -11,9 +11,13 @@ import sys
 
 from bench_common import Engine, find_stockfish
 
+# The Chess960 positions (published ones, eight plies from their start arrays) are
+# read with UCI_Chess960 on, set once the standard ones are done
 POSITIONS = [
     ("start position", "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1", 6, 119060324),
     ("r3k2r/p1ppqpb1/...", "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1", 5, 193690690),
+    ("960 2nnrbkr/...", "2nnrbkr/p1qppppp/8/1ppb4/6PP/3PP3/PPP2P2/BQNNRBKR w HEhe - 1 9", 6, 590751109),
+    ("960 1nbbnrkr/...", "1nbbnrkr/p1p1ppp1/3p4/1p3P1p/3Pq2P/8/PPP1P1P1/QNBBNRKR w HFhf - 0 9", 5, 34030312),
 ]
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 
@@ -38,6 +42,8 @@ def main():
     totals = {name: [0, 0.0] for name in engines}
     for label, fen, depth, expected in POSITIONS:
         for name, (engine, perft) in engines.items():
+            if label.startswith("960"):
+                engine.send("setoption name UCI_Chess960 value true")
             best = None
             for _ in range(repeats):
                 seconds, nodes = perft(engine, fen, depth)

@@ -13,7 +13,8 @@ from uci_engine import BANNER, answers, run_script, run_tests, start  # noqa: E4
 UCI = ("id name Varnok 3.7.1 32 bits\nid author Brannock\noption name Hash type spin default 256 min 4 max 1024\n"
        "option name Ponder type check default false\noption name MultiPV type spin default 1 min 1 max 256\n"
        "option name Clear Hash type button\noption name Move Overhead type spin default 880 min 0 max 5000\n"
-       "option name Threads type spin default 1 min 1 max 256\nuciok\n")
+       "option name Threads type spin default 1 min 1 max 256\noption name UCI_Chess960 type check default false\n"
+       "uciok\n")
 START = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1"
 DATA = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "data")
 

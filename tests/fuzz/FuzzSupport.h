@@ -39,7 +39,9 @@ inline void StartEngineOnce() {
     (void)started;
 }
 
-inline void LoadStartPosition() {
+// The start position under the rules of standard chess, or of Fischer-random chess
+inline void LoadStartPosition(bool chess960 = false) {
+    Chess960Option = chess960;
     std::string error;
     if (!ReadFen(StartFen, error))
         FuzzFault("the start position is refused: " + error);
@@ -87,6 +89,9 @@ inline void CheckRoundTripAndPerft() {
     std::memcpy(&held, &Position, sizeof Position);
     const std::string fen = ReadableFen();
     std::string error;
+    // read back under the castling rules the position was set up with, whatever the option says now
+    const bool option = Chess960Option;
+    Chess960Option = held.castlingRules.chess960;
     if (!ReadFen(fen, error))
         FuzzFault("the writer's FEN " + fen + " is refused: " + error);
     if (WriteFen() != fen)
@@ -97,5 +102,6 @@ inline void CheckRoundTripAndPerft() {
         FuzzFault("the writer's FEN " + fen + " reads back as another board");
     if (PerftNodes(2) != nodes)
         FuzzFault("perft 2 of the writer's FEN " + fen + " differs");
+    Chess960Option = option;
     std::memcpy(&Position, &held, sizeof Position);
 }
