@@ -1,14 +1,16 @@
-# Cross build for 64-bit Windows: Debian's clang++ targeting mingw-w64, with the
-# headers and static libraries (libstdc++, winpthreads) of Debian's mingw-w64
+# Cross build for 64-bit Windows: Debian's clang++-16 targeting mingw-w64, with
+# the headers and static libraries (libstdc++, winpthreads) of Debian's mingw-w64
 # g++ (g++-mingw-w64-x86-64-posix, whose POSIX thread model gives std::thread).
 #   cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
 # Not that g++ itself: it emulates thread_local with a library call at every
 # access, and the engine, whose board is thread_local, searched half as fast.
-# clang uses Windows' own thread-local storage.
+# clang uses Windows' own thread-local storage; clang 16 finds a thread-local's
+# address once in a function where clang 14 does in every block that uses it
+# (bench 6% faster).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(triple x86_64-w64-mingw32)
-set(CMAKE_CXX_COMPILER clang++)
+set(CMAKE_CXX_COMPILER clang++-16)
 set(CMAKE_CXX_COMPILER_TARGET ${triple})
 set(CMAKE_SYSROOT /usr/${triple})
 # clang does not find g++'s folder by itself: its name (12-posix) is no version
