@@ -4,7 +4,6 @@
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
-#include <mutex>
 #include <system_error>
 #include <thread>
 
@@ -48,16 +47,18 @@ void WatchOutput() {
     }
 }
 
-// The watch begins with the first read: a command given on the command line reads nothing
+// The watch begins with the first read: a command given on the command line reads
+// nothing. Not std::call_once, whose thread-locals in the prebuilt libstdc++ only
+// g++'s emulated ones reach.
 void StartOutputWatch() {
-    static std::once_flag started;
-    std::call_once(started, [] {
+    [[maybe_unused]] static const bool started = [] {
         try {
             std::thread(WatchOutput).detach();
         } catch (const std::system_error&) {
             // without the watch, the next failed write ends the engine
         }
-    });
+        return true;
+    }();
 }
 
 // Counts per second of the performance counter, which Windows keeps monotonic

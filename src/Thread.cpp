@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <new>
 
-alignas(64) thread_local constinit PositionRecord Position{};
+alignas(ThreadLocalAlignment) thread_local constinit PositionRecord Position{};
 thread_local constinit SearchThread ThisThread{};
 
 namespace {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 
 #include "EvalTerms.h"
@@ -24,7 +25,16 @@ struct ShownResult {
     int32_t score;
 };
 
-struct alignas(64) SearchThread {
+// Thread-locals start on a cache line, except on Windows, which gives each
+// thread a block for them aligned to 16 bytes only: the compiler must not count
+// on more, or its aligned vector moves fault there
+#ifdef _WIN32
+constexpr size_t ThreadLocalAlignment = 16;
+#else
+constexpr size_t ThreadLocalAlignment = 64;
+#endif
+
+struct alignas(ThreadLocalAlignment) SearchThread {
     // Counters. The node counters are atomic so that the main search thread can
     // add up every thread's nodes; only their own thread writes them.
     std::atomic<uint64_t> NodeCount{};             // moves taken in full-width nodes

@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(cmake g++ clang make libgtest-dev python3 stockfish
           # the release builds for other platforms, and what runs them here
-          g++-mingw-w64-x86-64-posix g++-aarch64-linux-gnu wine wine64 qemu-user)
+          g++-mingw-w64-x86-64-posix clang-16 g++-aarch64-linux-gnu wine wine64 qemu-user)
 missing=()
 for package in "${packages[@]}"; do
     dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
