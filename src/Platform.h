@@ -16,6 +16,15 @@ bool ReadInputByte(char& byte);
 // finished, not dropped). Nothing is buffered.
 void WriteOutput(const char* data, size_t count);
 
+// The alignment thread-locals can count on. They start on a cache line, except
+// on Windows, which gives each thread a block for them aligned to 16 bytes only:
+// the compiler must not count on more, or its aligned vector moves fault there.
+#ifdef _WIN32
+constexpr size_t ThreadLocalAlignment = 16;
+#else
+constexpr size_t ThreadLocalAlignment = 64;
+#endif
+
 // Milliseconds from an arbitrary zero point; never goes back
 uint64_t MonotonicMs();
 

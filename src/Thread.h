@@ -11,6 +11,7 @@
 
 #include "EvalTerms.h"
 #include "Parametres.h"
+#include "Platform.h"
 
 // Cache entries, laid out where they are used (Pawns, Evaluation)
 struct PawnEntry;
@@ -24,15 +25,6 @@ struct ShownResult {
     int32_t depth;
     int32_t score;
 };
-
-// Thread-locals start on a cache line, except on Windows, which gives each
-// thread a block for them aligned to 16 bytes only: the compiler must not count
-// on more, or its aligned vector moves fault there
-#ifdef _WIN32
-constexpr size_t ThreadLocalAlignment = 16;
-#else
-constexpr size_t ThreadLocalAlignment = 64;
-#endif
 
 struct alignas(ThreadLocalAlignment) SearchThread {
     // Counters. The node counters are atomic so that the main search thread can
