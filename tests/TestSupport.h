@@ -1,4 +1,4 @@
-// Helpers shared by the unit tests: loading positions and naming moves.
+// Helpers shared by the unit tests: loading positions, naming moves, reading the data tables.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -31,13 +31,6 @@ inline std::vector<Move> LegalMoves() {
     return std::vector<Move>(list.moves + 1, list.moves + 1 + list.count);
 }
 
-inline std::vector<std::string> Texts(const std::vector<Move>& moves) {
-    std::vector<std::string> texts;
-    for (Move m : moves)
-        texts.push_back(MoveToText(m));
-    return texts;
-}
-
 // The generated move with this text, 0 when the generator has none
 inline Move Generated(const std::string& text) {
     for (Move m : LegalMoves())
@@ -63,22 +56,29 @@ struct Chess960Rules {
     ~Chess960Rules() { Chess960Option = false; }
 };
 
-struct PerftCase {
-    std::string fen;
-    int depth;
-    uint64_t nodes;
+// A line of a table in the test data folder, split at ';', and the rule it exercises:
+// the text of the last comment line "# rule" above it
+struct DataLine {
+    std::string rule;
+    std::vector<std::string> fields;
 };
 
-// Lines "FEN;depth;nodes" of a file in the test data folder
-inline std::vector<PerftCase> ReadPerftCases(const std::string& name) {
-    std::vector<PerftCase> cases;
+inline std::vector<DataLine> ReadData(const std::string& name) {
+    std::vector<DataLine> lines;
     std::ifstream file(std::string(VARNOK_TEST_DATA) + "/" + name);
     EXPECT_TRUE(file.is_open()) << name;
+    std::string rule;
     for (std::string line; std::getline(file, line);) {
-        size_t first = line.find(';'), second = line.find(';', first + 1);
-        if (!line.empty() && line[0] != '#' && second != std::string::npos)
-            cases.push_back({line.substr(0, first), std::stoi(line.substr(first + 1, second - first - 1)),
-                             std::stoull(line.substr(second + 1))});
+        if (line.rfind("# ", 0) == 0)
+            rule = line.substr(2);
+        if (line.empty() || line[0] == '#')
+            continue;
+        std::vector<std::string> fields;
+        std::istringstream split(line);
+        for (std::string field; std::getline(split, field, ';');)
+            fields.push_back(field);
+        lines.push_back({rule, fields});
     }
-    return cases;
+    EXPECT_FALSE(lines.empty()) << name;
+    return lines;
 }
