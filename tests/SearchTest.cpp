@@ -4,7 +4,6 @@
 #include <string>
 #include <tuple>
 
-#include "Bench.h"
 #include "Evaluation.h"
 #include "Hash.h"
 #include "Recherche.h"
@@ -64,13 +63,6 @@ TEST_F(SearchTest, GoDepthGivesPinnedNodesMoveScoreAndLineOnAFreshOrClearedTable
         }
 }
 
-TEST_F(SearchTest, BenchCountsTheSameNodesWhateverAnEarlierGoAsked) {
-    const uint64_t plain = RunBench(3);
-    Limits.NodeLimit = 1000, Limits.MateLimit = 1, Limits.MoveTimeLimit = 1;
-    EXPECT_EQ(RunBench(3), plain);
-    Limits = SearchLimits{};
-}
-
 TEST_F(SearchTest, RepetitionsCountWithinTheReversibleStretchAndFiftyMovesOutrankMate) {
     ASSERT_TRUE(Load(StartFen));
     ASSERT_TRUE(Play("g1f3 g8f6 f3g1 f6g8 g1f3 g8f6 f3g1 f6g8"));
@@ -85,28 +77,23 @@ TEST_F(SearchTest, RepetitionsCountWithinTheReversibleStretchAndFiftyMovesOutran
     EXPECT_EQ(AlphaBeta(-WindowBound, WindowBound, 3, true), 0);
 }
 
-TEST_F(SearchTest, MateDistancePruningCutsWhenNoMateCanComeSoonEnough) {
+TEST_F(SearchTest, MateDistancePruningCutsAndQuiescenceStopsAtThePlyLimitEvenInCheck) {
     ASSERT_TRUE(Load(StartFen));
     int alpha = 9996, beta = 9999;
     EXPECT_EQ(MateDistancePrune(alpha, beta, 4), MateValue - 5);   // the nearest mate is at ply 5
+    ASSERT_TRUE(Load("4k3/8/8/8/8/8/4r3/R3K3 w - - 0 1"));   // in check
+    ThisThread.RootPly = Position.plyCounter - MaxPly;
+    EXPECT_EQ(Quiescence(-WindowBound, WindowBound, 0), Evaluate());
 }
 
-TEST_F(SearchTest, NullMoveNeitherTwiceNorOnThePvNorShallowNorAtMateScoresNorWithLittleMaterial) {
+// Too little material to try a null move: the bench signature
+TEST_F(SearchTest, NullMoveNeitherTwiceNorOnThePvNorShallowNorAtMateScores) {
     ASSERT_TRUE(Load("4k3/8/8/8/8/8/PPP5/1Q2K3 w - - 0 1"));
     ThisThread.RootPly = Position.plyCounter, CurrentState().move = 1;
     EXPECT_TRUE(NullMoveSearch(-5000, 6, false));
     EXPECT_FALSE(NullMoveSearch(-5000, 6, true) || NullMoveSearch(-5000, 2, false) || NullMoveSearch(-9950, 6, false));
     CurrentState().move = 0;   // after a null move
     EXPECT_FALSE(NullMoveSearch(-5000, 6, false));
-    ASSERT_TRUE(Load("4k3/8/8/8/8/8/PPP5/1B2K3 w - - 0 1"));   // a lone bishop is too little
-    CurrentState().move = 1;
-    EXPECT_FALSE(NullMoveSearch(-5000, 6, false));
-}
-
-TEST_F(SearchTest, QuiescenceStopsAtThePlyLimitEvenInCheck) {
-    ASSERT_TRUE(Load("4k3/8/8/8/8/8/4r3/R3K3 w - - 0 1"));   // in check
-    ThisThread.RootPly = Position.plyCounter - MaxPly;
-    EXPECT_EQ(Quiescence(-WindowBound, WindowBound, 0), Evaluate());
 }
 
 TEST_F(SearchTest, StaticExchangePricesTheWholeSequence) {
@@ -153,19 +140,23 @@ TEST_F(SearchTest, BestMoveIsALegalMoveOfTheRootAndThePvEndsBeforeAMoveThatIsNot
 }
 
 TEST_F(SearchTest, TimeBudgetOfTheSideToMove) {
-    const struct { int32_t time, increment, movesToGo, gameSearchCount; uint32_t budget, maximum; } cases[] = {
-        {60000, 0, 30, 2, 1970, 3940},      // a slice of time - 880
-        {60000, 0, 30, 0, 3940, 7880},      // the first search: twice the slice
-        {60000, 0, 30, 1, 2955, 5910},      // the second: 1.5 slices
-        {60000, 1000, 30, 2, 2570, 4540},   // 60% of the increment on top
-        {10000, 0, 3, 2, 3040, 6080},       // three moves to go may use all that is left
-        {60000, 0, 6, 0, 40, 40},           // a maximum past half of what is left: 40
-        {1000, 5000, 30, 2, 60, 75},        // an increment past what is left: half of it
-        {1500, 0, 30, 2, 40, 40},           // a budget of at most 40 with 620 left: 40
-        {900, 0, 30, 2, 7, 7},              // at most 920: 40 left, of which an eighth plus 2
-        {-5000, 0, 30, 2, 7, 7},            // an overdrawn clock counts as empty
-        {60000, -3000, 30, 2, 1970, 3940},  // a negative increment as none
-        {60000, 0, 0, 2, 40, 40},           // no move to go as one
+    const struct { int overhead; int32_t time, increment, movesToGo, gameSearchCount; uint32_t budget, maximum; } cases[] = {
+        {880, 60000, 0, 30, 2, 1970, 3940},      // a slice of what is left after the overhead
+        {880, 60000, 0, 30, 0, 3940, 7880},      // the first search: twice the slice
+        {880, 60000, 0, 30, 1, 2955, 5910},      // the second: 1.5 slices
+        {880, 60000, 1000, 30, 2, 2570, 4540},   // 60% of the increment on top
+        {880, 10000, 0, 3, 2, 3040, 6080},       // three moves to go may use all that is left
+        {880, 60000, 0, 6, 0, 40, 40},           // a maximum past half of what is left: 40
+        {880, 1000, 5000, 30, 2, 60, 75},        // an increment past what is left: half of it
+        {880, 1500, 0, 30, 2, 40, 40},           // a budget of at most 40 with 620 left: 40
+        {880, 900, 0, 30, 2, 7, 7},              // at most 920: 40 left, of which an eighth plus 2
+        {880, -5000, 0, 30, 2, 7, 7},            // an overdrawn clock counts as empty
+        {880, 60000, -3000, 30, 2, 1970, 3940},  // a negative increment as none
+        {880, 60000, 0, 0, 2, 40, 40},           // no move to go as one
+        {880, 10000, 0, 30, 0, 608, 1216},       // the overhead kept back: 9120 left over 30 moves
+        {50, 1000, 0, 30, 0, 62, 124},           // 950 left
+        {0, 3000, 0, 30, 0, 200, 400},           // all of it
+        {50, 90, 0, 30, 0, 7, 7},                // at most overhead + 40: 40 left, of which an eighth plus 2
     };
     for (const char* fen : {"4k3/8/8/8/8/8/8/4K3 w - - 0 1", "4k3/8/8/8/8/8/8/4K3 b - - 0 1"}) {
         ASSERT_TRUE(Load(fen));
@@ -175,27 +166,11 @@ TEST_F(SearchTest, TimeBudgetOfTheSideToMove) {
             clock.WhiteTime = clock.BlackTime = 1, clock.WhiteIncrement = clock.BlackIncrement = 77777;   // the other side's do not count
             (white ? clock.WhiteTime : clock.BlackTime) = c.time;
             (white ? clock.WhiteIncrement : clock.BlackIncrement) = c.increment;
-            Limits.MovesToGo = c.movesToGo, GameSearchCount = c.gameSearchCount;
+            MoveOverhead = c.overhead, Limits.MovesToGo = c.movesToGo, GameSearchCount = c.gameSearchCount;
             ComputeTimeBudget();
             EXPECT_EQ(std::make_tuple(TimeBudget.load(), TimeMaximum.load(), GameSearchCount),
                       std::make_tuple(c.budget, c.maximum, c.gameSearchCount + 1)) << fen << " case " << &c - cases;
         }
-    }
-}
-
-TEST_F(SearchTest, MoveOverheadIsWhatTheBudgetKeepsBack) {
-    ASSERT_TRUE(Load("4k3/8/8/8/8/8/8/4K3 w - - 0 1"));
-    const struct { int overhead, time; uint32_t budget; } cases[] = {
-        {880, 10000, 608},   // the default: 9120 left over 30 moves, doubled for the first search
-        {50, 1000, 62},      // 950 left
-        {0, 3000, 200},      // all of it
-        {50, 90, 7},         // at most overhead + 40: 40 left, of which an eighth plus 2
-    };
-    for (const auto& c : cases) {
-        MoveOverhead = c.overhead, GameSearchCount = 0;
-        Limits.WhiteTime = c.time, Limits.WhiteIncrement = 0, Limits.MovesToGo = 30;
-        ComputeTimeBudget();
-        EXPECT_EQ(TimeBudget.load(), c.budget) << c.overhead << " " << c.time;
     }
     MoveOverhead = MoveOverheadDefault;
 }
