@@ -4,6 +4,7 @@ one-shot runs of a command script, and the runner, run_tests(globals())."""
 
 import os
 import queue
+import re
 import resource
 import subprocess
 import sys
@@ -71,10 +72,6 @@ class UciEngine:
         """Every line written within wait seconds."""
         return self.until(lambda line: False, wait) or []
 
-    def pending(self):
-        """The lines already written and not yet read."""
-        return self.drain(0)
-
     def wait_for(self, prefix, timeout):
         """The lines read up to the first that starts with prefix; None on time-out."""
         seen = self.until(lambda line: line.startswith(prefix), timeout)
@@ -117,9 +114,10 @@ class UciEngine:
 _started = []   # engines of the running test; the runner checks how each ended
 
 
-def start(*options, limit=None):
-    """The engine under test after "uci", the options and "isready"; its standard error is kept."""
-    engine = UciEngine([ENGINE], "varnok", keep_errors=True, limit=limit)
+def start(*options, limit=None, program=None):
+    """The engine under test (or another program, such as a referee) after "uci", the options
+    and "isready"; its standard error is kept, and the runner checks how it ended."""
+    engine = UciEngine([program or ENGINE], os.path.basename(program or "varnok"), keep_errors=True, limit=limit)
     _started.append(engine)
     engine.handshake(options)
     return engine
@@ -150,12 +148,19 @@ def answers(*commands):
     return parts[:-1]
 
 
+def divide(engine, position, depth):
+    """{move: count} of the engine's "divide depth" for position, whose total lines must agree."""
+    engine.send(position, f"divide {depth}", "isready")
+    lines = engine.wait_for("readyok", 120)
+    counts = {move: int(n) for move, n in (line.split(" noeuds ") for line in lines if re.fullmatch(r"\w{4,5} noeuds \d+", line))}
+    assert f"prof : {depth} noeuds {sum(counts.values())}" in lines and f"nb moves : {len(counts)}" in lines, lines
+    return counts
+
+
 def legal_moves(engine, position, known={}):
     """The root moves that the engine's "divide" lists for position."""
     if position not in known:
-        engine.send(position, "divide 2")
-        lines = engine.wait_for("nb moves", 60)
-        known[position] = {line.split()[0] for line in lines if " noeuds " in line and not line.startswith("prof")}
+        known[position] = set(divide(engine, position, 2))
     return known[position]
 
 
