@@ -1,5 +1,6 @@
-// The search: pinned "go depth" results, draws by rule, the guards of quiescence
-// and alpha-beta, static exchange, the "bestmove" line, the time budget and the clock.
+// The search: pinned "go depth" results (tests/data/search_results.txt), draws by rule, the
+// guards of quiescence and alpha-beta, static exchange (tests/data/static_exchange.txt), the
+// "bestmove" line, the time budget and the clock.
 #include <cstring>
 #include <string>
 #include <tuple>
@@ -14,7 +15,6 @@
 namespace {
 
 constexpr const char* FoolsMate = "rnb1kbnr/pppp1ppp/8/4p3/6Pq/5P2/PPPPP2P/RNBQKBNR w KQkq - 1 3";
-constexpr const char* Kiwipete = "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1";
 
 // A fresh small table, no clock limits, no output
 class SearchTest : public ::testing::Test {
@@ -45,21 +45,12 @@ std::string GoDepth(int depth) {
 }
 
 TEST_F(SearchTest, GoDepthGivesPinnedNodesMoveScoreAndLineOnAFreshOrClearedTable) {
-    const struct { const char* fen; int depth; const char* result; } cases[] = {
-        {StartFen, 6, "10137 bestmove g1f3 ponder g8f6 score cp 11 pv g1f3 g8f6 b1c3 b8c6 d2d4 d7d5"},
-        {Kiwipete, 5, "90549 bestmove e2a6 ponder b4c3 score cp 15 pv e2a6 b4c3 d2c3 e6d5 e4d5"},
-        {"8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1", 8,
-         "56269 bestmove b4f4 ponder h4g3 score cp 7 pv b4f4 h4g3 f4c4 h5c5 a5b4 c5c4 b4c4 g3g2"},
-        {"r5k1/5ppp/1P6/8/8/8/5PPP/2R3K1 w - - 0 1", 8,   // a pawn to the seventh at the root
-         "67882 bestmove b6b7 ponder a8f8 score cp 1269 pv b6b7 a8f8 c1c8 g7g5 c8f8 g8f8 b7b8q f8g7"},
-        {"7k/8/8/8/8/8/R7/1R4K1 w - - 0 1", 4, "582 bestmove b1b7 ponder h8g8 score mate 2 pv b1b7 h8g8 a2a8"},
-    };
-    for (const auto& c : cases)
+    for (const DataLine& c : ReadData("search_results.txt"))
         for (int run = 0; run < 2; ++run) {   // the second search follows a ClearHash
-            ASSERT_TRUE(Load(c.fen));
+            ASSERT_TRUE(Load(c.fields[0]));
             ClearHash();
-            EXPECT_EQ(GoDepth(c.depth), c.result);
-            EXPECT_EQ(ThisThread.LastCompletedDepth, c.depth);
+            EXPECT_EQ(GoDepth(std::stoi(c.fields[1])), c.fields[2]) << c.rule;
+            EXPECT_EQ(ThisThread.LastCompletedDepth, std::stoi(c.fields[1])) << c.rule;
         }
 }
 
@@ -97,19 +88,9 @@ TEST_F(SearchTest, NullMoveNeitherTwiceNorOnThePvNorShallowNorAtMateScores) {
 }
 
 TEST_F(SearchTest, StaticExchangePricesTheWholeSequence) {
-    const struct { const char* fen; const char* move; int expected; } cases[] = {
-        {"3q2k1/8/8/3n4/4P3/8/8/6K1 w - - 0 1", "e4d5", 619},       // pawn takes a knight only a queen guards
-        {"6k1/8/2p5/3p4/8/8/8/3Q2K1 w - - 0 1", "d1d5", -2323},     // queen takes a pawn a pawn guards
-        {"1r4k1/P7/8/8/8/8/8/6K1 w - - 0 1", "a7a8q", -198},        // promotion onto a square a rook guards
-        {"1r4k1/P7/8/8/8/8/8/6K1 w - - 0 1", "a7b8q", 3593},        // promotion by capture
-        {"3r2k1/8/8/3pP3/8/8/8/3R2K1 w - d6 0 1", "e5d6", 198},     // en passant: the rook behind joins in
-        {"3r3k/1b6/4K3/3p4/8/8/8/3R4 w - - 0 1", "d1d5", -1072},    // a king does not take into a guarded square
-        {"7k/1b6/4K3/3p4/8/8/8/3R4 w - - 0 1", "d1d5", -236},       // but may take last
-        {"4k3/8/8/8/8/8/p5K1/1n5R w - - 0 1", "h1b1", -2776},       // a pawn that takes back on the last rank promotes
-    };
-    for (const auto& c : cases) {
-        ASSERT_TRUE(Load(c.fen));
-        EXPECT_EQ(StaticExchange(Generated(c.move), Position.sideToMove), c.expected) << c.fen << " " << c.move;
+    for (const DataLine& c : ReadData("static_exchange.txt")) {
+        ASSERT_TRUE(Load(c.fields[0]));
+        EXPECT_EQ(StaticExchange(Generated(c.fields[1]), Position.sideToMove), std::stoi(c.fields[2])) << c.rule;
     }
 }
 
@@ -139,57 +120,25 @@ TEST_F(SearchTest, BestMoveIsALegalMoveOfTheRootAndThePvEndsBeforeAMoveThatIsNot
     EXPECT_EQ(WriteFen(), StartFen);   // every move taken back
 }
 
-TEST_F(SearchTest, TimeBudgetOfTheSideToMove) {
-    const struct { int overhead; int32_t time, increment, movesToGo, gameSearchCount; uint32_t budget, maximum; } cases[] = {
-        {880, 60000, 0, 30, 2, 1970, 3940},      // a slice of what is left after the overhead
-        {880, 60000, 0, 30, 0, 3940, 7880},      // the first search: twice the slice
-        {880, 60000, 0, 30, 1, 2955, 5910},      // the second: 1.5 slices
-        {880, 60000, 1000, 30, 2, 2570, 4540},   // 60% of the increment on top
-        {880, 10000, 0, 3, 2, 3040, 6080},       // three moves to go may use all that is left
-        {880, 60000, 0, 6, 0, 40, 40},           // a maximum past half of what is left: 40
-        {880, 1000, 5000, 30, 2, 60, 75},        // an increment past what is left: half of it
-        {880, 1500, 0, 30, 2, 40, 40},           // a budget of at most 40 with 620 left: 40
-        {880, 900, 0, 30, 2, 7, 7},              // at most 920: 40 left, of which an eighth plus 2
-        {880, -5000, 0, 30, 2, 7, 7},            // an overdrawn clock counts as empty
-        {880, 60000, -3000, 30, 2, 1970, 3940},  // a negative increment as none
-        {880, 60000, 0, 0, 2, 40, 40},           // no move to go as one
-        {880, 10000, 0, 30, 0, 608, 1216},       // the overhead kept back: 9120 left over 30 moves
-        {50, 1000, 0, 30, 0, 62, 124},           // 950 left
-        {0, 3000, 0, 30, 0, 200, 400},           // all of it
-        {50, 90, 0, 30, 0, 7, 7},                // at most overhead + 40: 40 left, of which an eighth plus 2
-    };
-    for (const char* fen : {"4k3/8/8/8/8/8/8/4K3 w - - 0 1", "4k3/8/8/8/8/8/8/4K3 b - - 0 1"}) {
-        ASSERT_TRUE(Load(fen));
-        const bool white = Position.sideToMove == White;
-        for (const auto& c : cases) {
-            SearchLimits& clock = Limits;
-            clock.WhiteTime = clock.BlackTime = 1, clock.WhiteIncrement = clock.BlackIncrement = 77777;   // the other side's do not count
-            (white ? clock.WhiteTime : clock.BlackTime) = c.time;
-            (white ? clock.WhiteIncrement : clock.BlackIncrement) = c.increment;
-            MoveOverhead = c.overhead, Limits.MovesToGo = c.movesToGo, GameSearchCount = c.gameSearchCount;
+TEST_F(SearchTest, TimeBudgetOfTheSideToMoveAndItsRenewalOnAPonderHit) {
+    for (const char* fen : {"4k3/8/8/8/8/8/8/4K3 w - - 0 1", "4k3/8/8/8/8/8/8/4K3 b - - 0 1"})
+        for (const DataLine& c : ReadData("time_budget.txt")) {
+            ASSERT_TRUE(Load(fen));
+            const std::vector<int> n = Numbers(c);
+            Limits.WhiteTime = Limits.BlackTime = 1, Limits.WhiteIncrement = Limits.BlackIncrement = 77777;
+            (Position.sideToMove == White ? Limits.WhiteTime : Limits.BlackTime) = n[1];
+            (Position.sideToMove == White ? Limits.WhiteIncrement : Limits.BlackIncrement) = n[2];
+            MoveOverhead = n[0], Limits.MovesToGo = n[3], GameSearchCount = n[4];
             ComputeTimeBudget();
-            EXPECT_EQ(std::make_tuple(TimeBudget.load(), TimeMaximum.load(), GameSearchCount),
-                      std::make_tuple(c.budget, c.maximum, c.gameSearchCount + 1)) << fen << " case " << &c - cases;
+            EXPECT_EQ(std::make_tuple(int(TimeBudget), int(TimeMaximum), GameSearchCount),
+                      std::make_tuple(n[5], n[6], n[4] + 1)) << c.rule << " (" << fen << ")";
         }
-    }
     MoveOverhead = MoveOverheadDefault;
-}
-
-TEST_F(SearchTest, PonderHitRenewsTheBudgetAndKeepsTheMarginToTheHardLimit) {
-    const struct { uint32_t budget, maximum; uint64_t elapsed; uint32_t newBudget, newMaximum; } cases[] = {
-        {4000, 8000, 1000, 5000, 9000},    // early: the whole budget again after the hit
-        {4000, 8000, 2000, 6000, 10000},   // half the budget exactly is still early
-        {4000, 8000, 2001, 6000, 10000},   // later: 1.5 budgets from the "go"
-        {4000, 8000, 5999, 6000, 10000},
-        {4000, 8000, 6000, 4000, 8000},    // after 1.5 budgets: nothing changes
-        {3, 10, 2, 5, 12},                 // 1.5 x 3 rounds to 4 and 0.5 x 3 to 2: half to even
-        {3, 10, 3, 4, 11},
-    };
-    for (const auto& c : cases) {
-        TimeBudget = c.budget, TimeMaximum = c.maximum;
-        AdjustBudgetOnPonderHit(c.elapsed);
-        EXPECT_EQ(std::make_pair(TimeBudget.load(), TimeMaximum.load()), std::make_pair(c.newBudget, c.newMaximum))
-            << c.elapsed;
+    for (const DataLine& c : ReadData("ponder_hit.txt")) {
+        const std::vector<int> n = Numbers(c);
+        TimeBudget = n[0], TimeMaximum = n[1];
+        AdjustBudgetOnPonderHit(n[2]);
+        EXPECT_EQ(std::make_pair(int(TimeBudget), int(TimeMaximum)), std::make_pair(n[3], n[4])) << c.rule << ": " << n[2];
     }
 }
 

@@ -63,6 +63,14 @@ struct DataLine {
     std::vector<std::string> fields;
 };
 
+// The fields of a line of numbers
+inline std::vector<int> Numbers(const DataLine& line) {
+    std::vector<int> numbers;
+    for (const std::string& field : line.fields)
+        numbers.push_back(std::stoi(field));
+    return numbers;
+}
+
 inline std::vector<DataLine> ReadData(const std::string& name) {
     std::vector<DataLine> lines;
     std::ifstream file(std::string(VARNOK_TEST_DATA) + "/" + name);
