@@ -138,7 +138,7 @@ TEST_F(SearchTest, TimeBudgetOfTheSideToMoveAndItsRenewalOnAPonderHit) {
         const std::vector<int> n = Numbers(c);
         TimeBudget = n[0], TimeMaximum = n[1];
         AdjustBudgetOnPonderHit(n[2]);
-        EXPECT_EQ(std::make_pair(int(TimeBudget), int(TimeMaximum)), std::make_pair(n[3], n[4])) << c.rule << ": " << n[2];
+        EXPECT_EQ(std::make_pair(int(TimeBudget), int(TimeMaximum)), std::make_pair(n[3], n[4])) << c.rule;
     }
 }
 

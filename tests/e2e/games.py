@@ -206,7 +206,8 @@ def run_match(varnok_path, games, controls, skill, log=print):
         other = UciEngine([varnok_path if selfplay else stockfish_path()], "varnok-2" if selfplay else "stockfish")
         other.handshake([("Hash", 16)] if selfplay else [("Skill Level", skill), ("Hash", 16), ("Threads", 1)])
         engines, ponders = ([varnok, other], [ponder, False]) if varnok_white else ([other, varnok], [False, ponder])
-        kind = ("self-play" if selfplay else "varnok " + ("white" if varnok_white else "black")) + (" ponder" if ponder else "")
+        kind = "self-play" if selfplay else "varnok " + ("white" if varnok_white else "black")
+        kind += " ponder" if ponder else ""
         try:
             result, reason = play_game(engines, ponders, referee, OPENINGS[number % len(OPENINGS)], control)
             results[result] += 1

@@ -38,7 +38,7 @@ def board_of(fen):
 def perft(stockfish, position, depth):
     stockfish.send(position, f"go perft {depth}")
     lines = stockfish.wait_for("Nodes searched", 60)
-    return {move: int(count) for move, count in (line.split(": ") for line in lines if re.fullmatch(r"\w{4,5}: \d+", line))}
+    return {move: int(count) for move, count in re.findall(r"^(\w{4,5}): (\d+)$", "\n".join(lines), re.M)}
 
 
 def fen(engine, position):

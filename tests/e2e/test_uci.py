@@ -110,9 +110,8 @@ def test_eval_gives_each_term_and_the_pinned_value_for_the_side_to_move_as_the_r
 def test_bench_gives_the_signature_every_time_and_keeps_the_position():
     with open(os.path.join(DATA, "bench_signature.txt")) as pinned:
         signature = int(pinned.read())   # changes only when the search or the evaluation does, deliberately
-    # whatever limits an earlier "go" set
-    lines = run_script("setoption name Hash value 64\nposition startpos moves e2e4\ngo depth 3 nodes 1000 mate 1 movetime 1\n"
-                       "bench\nbench\ngo depth 3\nd\nquit\n", timeout=300).splitlines()
+    script = "setoption name Hash value 64\nposition startpos moves e2e4\ngo depth 3 nodes 1000 mate 1 movetime 1\n"
+    lines = run_script(script + "bench\nbench\ngo depth 3\nd\nquit\n", timeout=300).splitlines()   # whatever go set
     counts = [i for i, line in enumerate(lines) if line.startswith("Nodes searched  : ")]
     assert [int(lines[i].split(":")[1]) for i in counts] == [signature] * 2, lines[-40:]
     answered = [i for i, line in enumerate(lines) if line.startswith("bestmove")]

@@ -48,25 +48,22 @@ class UciEngine:
             except OSError as error:
                 raise EngineDied(f"{self.name}: cannot write: {error}") from error
 
-    def read(self, timeout):
-        """The next line; None at the end of output or when nothing came in time."""
-        try:
-            line = self.lines.get(timeout=max(0.0, timeout))
-        except queue.Empty:
-            return None
-        if line is None:
-            self.lines.put(None)
-            self.ended = True
-        return line
-
     def until(self, predicate, timeout=30):
-        """The lines up to the first that satisfies predicate; None if it does not come in time."""
+        """The lines up to the first that satisfies predicate; None if it does not come in time,
+        or at the end of output."""
         seen, deadline = [], time.monotonic() + timeout
-        while (line := self.read(deadline - time.monotonic())) is not None:
+        while True:
+            try:
+                line = self.lines.get(timeout=max(0.0, deadline - time.monotonic()))
+            except queue.Empty:
+                return None
+            if line is None:
+                self.lines.put(None)
+                self.ended = True
+                return None
             seen.append(line)
             if predicate(line):
                 return seen
-        return None
 
     def drain(self, wait):
         """Every line written within wait seconds."""
@@ -83,8 +80,7 @@ class UciEngine:
         self.send("uci")
         if self.wait_for("uciok", 10) is None:
             raise EngineDied(f"{self.name}: no uciok")
-        for name, value in options:
-            self.send(f"setoption name {name} value {value}")
+        self.send(*[f"setoption name {name} value {value}" for name, value in options])
         self.ready()
 
     def ready(self):
@@ -152,7 +148,7 @@ def divide(engine, position, depth):
     """{move: count} of the engine's "divide depth" for position, whose total lines must agree."""
     engine.send(position, f"divide {depth}", "isready")
     lines = engine.wait_for("readyok", 120)
-    counts = {move: int(n) for move, n in (line.split(" noeuds ") for line in lines if re.fullmatch(r"\w{4,5} noeuds \d+", line))}
+    counts = {move: int(n) for move, n in re.findall(r"^(\w{4,5}) noeuds (\d+)$", "\n".join(lines), re.M)}
     assert f"prof : {depth} noeuds {sum(counts.values())}" in lines and f"nb moves : {len(counts)}" in lines, lines
     return counts
 

@@ -60,7 +60,8 @@ def check_engine(command):
         assert count == "4085603", count
         print(f"    uciok, readyok; bench {nodes} nodes; perft 4 of Kiwipete {count}")
 
-        engine.send("setoption name Threads value 2", "position startpos moves " + " ".join(OPENING), "go movetime 1000")
+        engine.send("setoption name Threads value 2", "position startpos moves " + " ".join(OPENING))
+        engine.send("go movetime 1000")
         move = engine.wait_for("bestmove", SLOW)[-1].split()[1]
         legal, _, _ = examine(referee, OPENING)
         assert move in legal, (move, sorted(legal))
