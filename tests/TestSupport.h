@@ -25,17 +25,13 @@ inline bool Load(const std::string& fen) {
     return ok;
 }
 
-inline std::vector<Move> LegalMoves() {
-    MoveList list;
-    GenerateLegal(list);
-    return std::vector<Move>(list.moves + 1, list.moves + 1 + list.count);
-}
-
 // The generated move with this text, 0 when the generator has none
 inline Move Generated(const std::string& text) {
-    for (Move m : LegalMoves())
-        if (MoveToText(m) == text)
-            return m;
+    MoveList list;
+    GenerateLegal(list);
+    for (int i = 1; i <= list.count; ++i)
+        if (MoveToText(list.moves[i]) == text)
+            return list.moves[i];
     return 0;
 }
 
@@ -74,19 +70,16 @@ inline std::vector<int> Numbers(const DataLine& line) {
 inline std::vector<DataLine> ReadData(const std::string& name) {
     std::vector<DataLine> lines;
     std::ifstream file(std::string(VARNOK_TEST_DATA) + "/" + name);
-    EXPECT_TRUE(file.is_open()) << name;
     std::string rule;
-    for (std::string line; std::getline(file, line);) {
+    for (std::string line; std::getline(file, line);)
         if (line.rfind("# ", 0) == 0)
             rule = line.substr(2);
-        if (line.empty() || line[0] == '#')
-            continue;
-        std::vector<std::string> fields;
-        std::istringstream split(line);
-        for (std::string field; std::getline(split, field, ';');)
-            fields.push_back(field);
-        lines.push_back({rule, fields});
-    }
-    EXPECT_FALSE(lines.empty()) << name;
+        else if (!line.empty() && line[0] != '#') {
+            lines.push_back({rule, {}});
+            std::istringstream split(line);
+            for (std::string field; std::getline(split, field, ';');)
+                lines.back().fields.push_back(field);
+        }
+    EXPECT_FALSE(lines.empty()) << name << " is missing or empty";
     return lines;
 }

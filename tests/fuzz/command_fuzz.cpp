@@ -44,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             continue;
         if (!HandleCommand(line))
             break;
-        CheckNoKingCapturable();
+        Require(KingFault());
     }
     CheckRoundTripAndPerft();
     return 0;
