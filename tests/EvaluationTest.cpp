@@ -1,7 +1,7 @@
-// The static evaluation: colour symmetry over a few thousand varied positions,
-// pinned values (tests/data/eval_values.txt, the endgame recognisers' among them)
-// and stage sums (tests/data/eval_terms.txt), the bishop-and-knight mate's range,
-// and caches that never change a value.
+// The static evaluation: colour symmetry over a few thousand varied positions, pinned
+// stage sums and scale factors (tests/data/eval_terms.txt), the bishop-and-knight mate's
+// range, and caches that never change a value. Pinned values, the endgame recognisers'
+// among them: tests/data/eval_values.txt, through "eval" in test_uci.py.
 #include <cctype>
 #include <random>
 #include <sstream>
@@ -150,15 +150,6 @@ TEST(EvaluationSymmetry, MirrorNegatesTheValueAndOnlyRecognisersLeaveMultiplesOf
     }
     EXPECT_GT(endgames, 1000);
     EXPECT_LT(skipped, endgames / 4);
-}
-
-TEST(EvaluationValues, PinnedWithEitherSideAsTheRoot) {
-    for (const DataLine& line : ReadData("eval_values.txt"))
-        for (int root : {White, Black}) {
-            ASSERT_TRUE(Load(line.fields[0]));
-            InitKingDangerTable(root);
-            EXPECT_EQ(Evaluate(), std::stoi(line.fields[1 + root])) << line.rule << ": " << line.fields[0];
-        }
 }
 
 // Over positions that each exercise one rule of a term
