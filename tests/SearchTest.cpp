@@ -14,8 +14,6 @@
 
 namespace {
 
-constexpr const char* FoolsMate = "rnb1kbnr/pppp1ppp/8/4p3/6Pq/5P2/PPPPP2P/RNBQKBNR w KQkq - 1 3";
-
 // A fresh small table, no clock limits, no output
 class SearchTest : public ::testing::Test {
 protected:
@@ -61,7 +59,7 @@ TEST_F(SearchTest, RepetitionsCountWithinTheReversibleStretchAndFiftyMovesOutran
     EXPECT_EQ(RepetitionCount(3), 2);
     CurrentState().halfmoveClock = 4;
     EXPECT_EQ(RepetitionCount(3), 1);
-    ASSERT_TRUE(Load(FoolsMate));
+    ASSERT_TRUE(Load("rnb1kbnr/pppp1ppp/8/4p3/6Pq/5P2/PPPPP2P/RNBQKBNR w KQkq - 1 3"));   // fool's mate
     ThisThread.RootPly = Position.plyCounter;
     EXPECT_EQ(AlphaBeta(-WindowBound, WindowBound, 3, true), -MateValue);
     CurrentState().halfmoveClock = 100;
