@@ -14,8 +14,8 @@
 
 // The bytes make and unmake must restore: the board and the states up to the current one
 inline std::string Snapshot() {
-    return std::string(reinterpret_cast<const char*>(&Position),
-                       offsetof(PositionRecord, states) + (Position.stateIndex + 1) * sizeof(StateRecord));
+    const char* bytes = reinterpret_cast<const char*>(&Position);
+    return {bytes, bytes + offsetof(PositionRecord, states) + (Position.stateIndex + 1) * sizeof(StateRecord)};
 }
 
 // Neither king can be taken: the side that moved is not in check, the kings never
