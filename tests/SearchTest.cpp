@@ -1,10 +1,10 @@
-// The search: pinned "go depth" results, draws by rule, the guards of quiescence
-// and alpha-beta, static exchange, the "bestmove" line, the time budget and the clock.
+// The search: pinned "go depth" results (tests/data/search_results.txt), draws by rule, the
+// guards of quiescence and alpha-beta, static exchange (tests/data/static_exchange.txt), the
+// "bestmove" line, the time budget and the clock.
 #include <cstring>
 #include <string>
 #include <tuple>
 
-#include "Bench.h"
 #include "Evaluation.h"
 #include "Hash.h"
 #include "Recherche.h"
@@ -14,8 +14,10 @@
 
 namespace {
 
-constexpr const char* FoolsMate = "rnb1kbnr/pppp1ppp/8/4p3/6Pq/5P2/PPPPP2P/RNBQKBNR w KQkq - 1 3";
-constexpr const char* Kiwipete = "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1";
+// The main thread's node counters, reached through a plain pointer: with UBSan, g++ 12 tests a
+// thread-local's address against null with the flags of an add that the linker turns into a lea
+std::atomic<uint64_t>& NodeCount = ThisThread.NodeCount;
+std::atomic<uint64_t>& QuiescenceNodeCount = ThisThread.QuiescenceNodeCount;
 
 // A fresh small table, no clock limits, no output
 class SearchTest : public ::testing::Test {
@@ -37,7 +39,7 @@ std::string GoDepth(int depth) {
     SearchStartTime = ClockMs();
     IterativeDeepening();
     const SearchAnswer answer = ConcludeSearch();
-    std::string result = std::to_string(ThisThread.NodeCount + ThisThread.QuiescenceNodeCount);
+    std::string result = std::to_string(NodeCount + QuiescenceNodeCount);
     result.append(" ").append(answer.BestMoveText).append(ScoreText(HashSlot(CurrentState().key1).valeur));
     result.append(" pv");
     for (int n = 1; n <= ThisThread.PrincipalVariationLength; ++n)
@@ -46,29 +48,13 @@ std::string GoDepth(int depth) {
 }
 
 TEST_F(SearchTest, GoDepthGivesPinnedNodesMoveScoreAndLineOnAFreshOrClearedTable) {
-    const struct { const char* fen; int depth; const char* result; } cases[] = {
-        {StartFen, 6, "10137 bestmove g1f3 ponder g8f6 score cp 11 pv g1f3 g8f6 b1c3 b8c6 d2d4 d7d5"},
-        {Kiwipete, 5, "90549 bestmove e2a6 ponder b4c3 score cp 15 pv e2a6 b4c3 d2c3 e6d5 e4d5"},
-        {"8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1", 8,
-         "56269 bestmove b4f4 ponder h4g3 score cp 7 pv b4f4 h4g3 f4c4 h5c5 a5b4 c5c4 b4c4 g3g2"},
-        {"r5k1/5ppp/1P6/8/8/8/5PPP/2R3K1 w - - 0 1", 8,   // a pawn to the seventh at the root
-         "67882 bestmove b6b7 ponder a8f8 score cp 1269 pv b6b7 a8f8 c1c8 g7g5 c8f8 g8f8 b7b8q f8g7"},
-        {"7k/8/8/8/8/8/R7/1R4K1 w - - 0 1", 4, "582 bestmove b1b7 ponder h8g8 score mate 2 pv b1b7 h8g8 a2a8"},
-    };
-    for (const auto& c : cases)
+    for (const DataLine& c : ReadData("search_results.txt"))
         for (int run = 0; run < 2; ++run) {   // the second search follows a ClearHash
-            ASSERT_TRUE(Load(c.fen));
+            ASSERT_TRUE(Load(c.fields[0]));
             ClearHash();
-            EXPECT_EQ(GoDepth(c.depth), c.result);
-            EXPECT_EQ(ThisThread.LastCompletedDepth, c.depth);
+            EXPECT_EQ(GoDepth(std::stoi(c.fields[1])), c.fields[2]) << c.rule;
+            EXPECT_EQ(ThisThread.LastCompletedDepth, std::stoi(c.fields[1])) << c.rule;
         }
-}
-
-TEST_F(SearchTest, BenchCountsTheSameNodesWhateverAnEarlierGoAsked) {
-    const uint64_t plain = RunBench(3);
-    Limits.NodeLimit = 1000, Limits.MateLimit = 1, Limits.MoveTimeLimit = 1;
-    EXPECT_EQ(RunBench(3), plain);
-    Limits = SearchLimits{};
 }
 
 TEST_F(SearchTest, RepetitionsCountWithinTheReversibleStretchAndFiftyMovesOutrankMate) {
@@ -78,51 +64,36 @@ TEST_F(SearchTest, RepetitionsCountWithinTheReversibleStretchAndFiftyMovesOutran
     EXPECT_EQ(RepetitionCount(3), 2);
     CurrentState().halfmoveClock = 4;
     EXPECT_EQ(RepetitionCount(3), 1);
-    ASSERT_TRUE(Load(FoolsMate));
+    ASSERT_TRUE(Load("rnb1kbnr/pppp1ppp/8/4p3/6Pq/5P2/PPPPP2P/RNBQKBNR w KQkq - 1 3"));   // fool's mate
     ThisThread.RootPly = Position.plyCounter;
     EXPECT_EQ(AlphaBeta(-WindowBound, WindowBound, 3, true), -MateValue);
     CurrentState().halfmoveClock = 100;
     EXPECT_EQ(AlphaBeta(-WindowBound, WindowBound, 3, true), 0);
 }
 
-TEST_F(SearchTest, MateDistancePruningCutsWhenNoMateCanComeSoonEnough) {
+TEST_F(SearchTest, MateDistancePruningCutsAndQuiescenceStopsAtThePlyLimitEvenInCheck) {
     ASSERT_TRUE(Load(StartFen));
     int alpha = 9996, beta = 9999;
     EXPECT_EQ(MateDistancePrune(alpha, beta, 4), MateValue - 5);   // the nearest mate is at ply 5
+    ASSERT_TRUE(Load("4k3/8/8/8/8/8/4r3/R3K3 w - - 0 1"));   // in check
+    ThisThread.RootPly = Position.plyCounter - MaxPly;
+    EXPECT_EQ(Quiescence(-WindowBound, WindowBound, 0), Evaluate());
 }
 
-TEST_F(SearchTest, NullMoveNeitherTwiceNorOnThePvNorShallowNorAtMateScoresNorWithLittleMaterial) {
+// Too little material to try a null move: the bench signature
+TEST_F(SearchTest, NullMoveNeitherTwiceNorOnThePvNorShallowNorAtMateScores) {
     ASSERT_TRUE(Load("4k3/8/8/8/8/8/PPP5/1Q2K3 w - - 0 1"));
     ThisThread.RootPly = Position.plyCounter, CurrentState().move = 1;
     EXPECT_TRUE(NullMoveSearch(-5000, 6, false));
     EXPECT_FALSE(NullMoveSearch(-5000, 6, true) || NullMoveSearch(-5000, 2, false) || NullMoveSearch(-9950, 6, false));
     CurrentState().move = 0;   // after a null move
     EXPECT_FALSE(NullMoveSearch(-5000, 6, false));
-    ASSERT_TRUE(Load("4k3/8/8/8/8/8/PPP5/1B2K3 w - - 0 1"));   // a lone bishop is too little
-    CurrentState().move = 1;
-    EXPECT_FALSE(NullMoveSearch(-5000, 6, false));
-}
-
-TEST_F(SearchTest, QuiescenceStopsAtThePlyLimitEvenInCheck) {
-    ASSERT_TRUE(Load("4k3/8/8/8/8/8/4r3/R3K3 w - - 0 1"));   // in check
-    ThisThread.RootPly = Position.plyCounter - MaxPly;
-    EXPECT_EQ(Quiescence(-WindowBound, WindowBound, 0), Evaluate());
 }
 
 TEST_F(SearchTest, StaticExchangePricesTheWholeSequence) {
-    const struct { const char* fen; const char* move; int expected; } cases[] = {
-        {"3q2k1/8/8/3n4/4P3/8/8/6K1 w - - 0 1", "e4d5", 619},       // pawn takes a knight only a queen guards
-        {"6k1/8/2p5/3p4/8/8/8/3Q2K1 w - - 0 1", "d1d5", -2323},     // queen takes a pawn a pawn guards
-        {"1r4k1/P7/8/8/8/8/8/6K1 w - - 0 1", "a7a8q", -198},        // promotion onto a square a rook guards
-        {"1r4k1/P7/8/8/8/8/8/6K1 w - - 0 1", "a7b8q", 3593},        // promotion by capture
-        {"3r2k1/8/8/3pP3/8/8/8/3R2K1 w - d6 0 1", "e5d6", 198},     // en passant: the rook behind joins in
-        {"3r3k/1b6/4K3/3p4/8/8/8/3R4 w - - 0 1", "d1d5", -1072},    // a king does not take into a guarded square
-        {"7k/1b6/4K3/3p4/8/8/8/3R4 w - - 0 1", "d1d5", -236},       // but may take last
-        {"4k3/8/8/8/8/8/p5K1/1n5R w - - 0 1", "h1b1", -2776},       // a pawn that takes back on the last rank promotes
-    };
-    for (const auto& c : cases) {
-        ASSERT_TRUE(Load(c.fen));
-        EXPECT_EQ(StaticExchange(Generated(c.move), Position.sideToMove), c.expected) << c.fen << " " << c.move;
+    for (const DataLine& c : ReadData("static_exchange.txt")) {
+        ASSERT_TRUE(Load(c.fields[0]));
+        EXPECT_EQ(StaticExchange(Generated(c.fields[1]), Position.sideToMove), std::stoi(c.fields[2])) << c.rule;
     }
 }
 
@@ -152,77 +123,26 @@ TEST_F(SearchTest, BestMoveIsALegalMoveOfTheRootAndThePvEndsBeforeAMoveThatIsNot
     EXPECT_EQ(WriteFen(), StartFen);   // every move taken back
 }
 
-TEST_F(SearchTest, TimeBudgetOfTheSideToMove) {
-    const struct { int32_t time, increment, movesToGo, gameSearchCount; uint32_t budget, maximum; } cases[] = {
-        {60000, 0, 30, 2, 1970, 3940},      // a slice of time - 880
-        {60000, 0, 30, 0, 3940, 7880},      // the first search: twice the slice
-        {60000, 0, 30, 1, 2955, 5910},      // the second: 1.5 slices
-        {60000, 1000, 30, 2, 2570, 4540},   // 60% of the increment on top
-        {10000, 0, 3, 2, 3040, 6080},       // three moves to go may use all that is left
-        {60000, 0, 6, 0, 40, 40},           // a maximum past half of what is left: 40
-        {1000, 5000, 30, 2, 60, 75},        // an increment past what is left: half of it
-        {1500, 0, 30, 2, 40, 40},           // a budget of at most 40 with 620 left: 40
-        {900, 0, 30, 2, 7, 7},              // at most 920: 40 left, of which an eighth plus 2
-        {-5000, 0, 30, 2, 7, 7},            // an overdrawn clock counts as empty
-        {60000, -3000, 30, 2, 1970, 3940},  // a negative increment as none
-        {60000, 0, 0, 2, 40, 40},           // no move to go as one
-    };
-    for (const char* fen : {"4k3/8/8/8/8/8/8/4K3 w - - 0 1", "4k3/8/8/8/8/8/8/4K3 b - - 0 1"}) {
-        ASSERT_TRUE(Load(fen));
-        const bool white = Position.sideToMove == White;
-        for (const auto& c : cases) {
-            SearchLimits& clock = Limits;
-            clock.WhiteTime = clock.BlackTime = 1, clock.WhiteIncrement = clock.BlackIncrement = 77777;   // the other side's do not count
-            (white ? clock.WhiteTime : clock.BlackTime) = c.time;
-            (white ? clock.WhiteIncrement : clock.BlackIncrement) = c.increment;
-            Limits.MovesToGo = c.movesToGo, GameSearchCount = c.gameSearchCount;
+TEST_F(SearchTest, TimeBudgetOfTheSideToMoveAndItsRenewalOnAPonderHit) {
+    for (const char* fen : {"4k3/8/8/8/8/8/8/4K3 w - - 0 1", "4k3/8/8/8/8/8/8/4K3 b - - 0 1"})
+        for (const DataLine& c : ReadData("time_budget.txt")) {
+            ASSERT_TRUE(Load(fen));
+            const std::vector<int> n = Numbers(c);
+            Limits.WhiteTime = Limits.BlackTime = 1, Limits.WhiteIncrement = Limits.BlackIncrement = 77777;
+            (Position.sideToMove == White ? Limits.WhiteTime : Limits.BlackTime) = n[1];
+            (Position.sideToMove == White ? Limits.WhiteIncrement : Limits.BlackIncrement) = n[2];
+            MoveOverhead = n[0], Limits.MovesToGo = n[3], GameSearchCount = n[4];
             ComputeTimeBudget();
-            EXPECT_EQ(std::make_tuple(TimeBudget.load(), TimeMaximum.load(), GameSearchCount),
-                      std::make_tuple(c.budget, c.maximum, c.gameSearchCount + 1)) << fen << " case " << &c - cases;
+            EXPECT_EQ(std::make_tuple(int(TimeBudget), int(TimeMaximum), GameSearchCount),
+                      std::make_tuple(n[5], n[6], n[4] + 1)) << c.rule << " (" << fen << ")";
         }
-    }
-}
-
-TEST_F(SearchTest, MoveOverheadIsWhatTheBudgetKeepsBack) {
-    ASSERT_TRUE(Load("4k3/8/8/8/8/8/8/4K3 w - - 0 1"));
-    const struct { int overhead, time; uint32_t budget; } cases[] = {
-        {880, 10000, 608},   // the default: 9120 left over 30 moves, doubled for the first search
-        {50, 1000, 62},      // 950 left
-        {0, 3000, 200},      // all of it
-        {50, 90, 7},         // at most overhead + 40: 40 left, of which an eighth plus 2
-    };
-    for (const auto& c : cases) {
-        MoveOverhead = c.overhead, GameSearchCount = 0;
-        Limits.WhiteTime = c.time, Limits.WhiteIncrement = 0, Limits.MovesToGo = 30;
-        ComputeTimeBudget();
-        EXPECT_EQ(TimeBudget.load(), c.budget) << c.overhead << " " << c.time;
-    }
     MoveOverhead = MoveOverheadDefault;
-}
-
-TEST_F(SearchTest, PonderHitRenewsTheBudgetAndKeepsTheMarginToTheHardLimit) {
-    const struct { uint32_t budget, maximum; uint64_t elapsed; uint32_t newBudget, newMaximum; } cases[] = {
-        {4000, 8000, 1000, 5000, 9000},    // early: the whole budget again after the hit
-        {4000, 8000, 2000, 6000, 10000},   // half the budget exactly is still early
-        {4000, 8000, 2001, 6000, 10000},   // later: 1.5 budgets from the "go"
-        {4000, 8000, 5999, 6000, 10000},
-        {4000, 8000, 6000, 4000, 8000},    // after 1.5 budgets: nothing changes
-        {3, 10, 2, 5, 12},                 // 1.5 x 3 rounds to 4 and 0.5 x 3 to 2: half to even
-        {3, 10, 3, 4, 11},
-    };
-    for (const auto& c : cases) {
-        TimeBudget = c.budget, TimeMaximum = c.maximum;
-        AdjustBudgetOnPonderHit(c.elapsed);
-        EXPECT_EQ(std::make_pair(TimeBudget.load(), TimeMaximum.load()), std::make_pair(c.newBudget, c.newMaximum))
-            << c.elapsed;
+    for (const DataLine& c : ReadData("ponder_hit.txt")) {
+        const std::vector<int> n = Numbers(c);
+        TimeBudget = n[0], TimeMaximum = n[1];
+        AdjustBudgetOnPonderHit(n[2]);
+        EXPECT_EQ(std::make_pair(int(TimeBudget), int(TimeMaximum)), std::make_pair(n[3], n[4])) << c.rule;
     }
-}
-
-// This thread's node count; out of line, as g++'s null-pointer check misreads the
-// thread's record in a test this long
-[[gnu::noinline]] void SetNodes(uint64_t nodes) {
-    ThisThread.NodeCount = nodes;
-    ThisThread.QuiescenceNodeCount = 0;
 }
 
 TEST_F(SearchTest, WhatStopsATimedSearch) {
@@ -260,9 +180,9 @@ TEST_F(SearchTest, WhatStopsATimedSearch) {
     Pondering = true;   // the fixed time runs from the ponder hit
     EXPECT_FALSE(stops());
     Pondering = false, Limits.MoveTimeLimit = 0, Limits.NodeLimit = 100;
-    SetNodes(99);
+    NodeCount = 99, QuiescenceNodeCount = 0;
     EXPECT_FALSE(stops(0));
-    SetNodes(100);
+    NodeCount = 100;
     EXPECT_TRUE(stops(0));   // every node looks at the node count
     ThisThread.IterationDepth = 2;
     EXPECT_FALSE(stops(0));

@@ -6,8 +6,7 @@
 
 namespace {
 
-class EngineTables : public ::testing::Environment {
-public:
+struct EngineTables : ::testing::Environment {
     void SetUp() override {
         BuildMagicTables();
         InitTables();

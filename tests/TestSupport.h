@@ -1,4 +1,4 @@
-// Helpers shared by the unit tests: loading positions and naming moves.
+// Helpers shared by the unit tests: loading positions, naming moves, reading the data tables.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -25,24 +25,13 @@ inline bool Load(const std::string& fen) {
     return ok;
 }
 
-inline std::vector<Move> LegalMoves() {
-    MoveList list;
-    GenerateLegal(list);
-    return std::vector<Move>(list.moves + 1, list.moves + 1 + list.count);
-}
-
-inline std::vector<std::string> Texts(const std::vector<Move>& moves) {
-    std::vector<std::string> texts;
-    for (Move m : moves)
-        texts.push_back(MoveToText(m));
-    return texts;
-}
-
 // The generated move with this text, 0 when the generator has none
 inline Move Generated(const std::string& text) {
-    for (Move m : LegalMoves())
-        if (MoveToText(m) == text)
-            return m;
+    MoveList list;
+    GenerateLegal(list);
+    for (int i = 1; i <= list.count; ++i)
+        if (MoveToText(list.moves[i]) == text)
+            return list.moves[i];
     return 0;
 }
 
@@ -63,22 +52,34 @@ struct Chess960Rules {
     ~Chess960Rules() { Chess960Option = false; }
 };
 
-struct PerftCase {
-    std::string fen;
-    int depth;
-    uint64_t nodes;
+// A line of a table in the test data folder, split at ';', and the rule it exercises:
+// the text of the last comment line "# rule" above it
+struct DataLine {
+    std::string rule;
+    std::vector<std::string> fields;
 };
 
-// Lines "FEN;depth;nodes" of a file in the test data folder
-inline std::vector<PerftCase> ReadPerftCases(const std::string& name) {
-    std::vector<PerftCase> cases;
+// The fields of a line of numbers
+inline std::vector<int> Numbers(const DataLine& line) {
+    std::vector<int> numbers;
+    for (const std::string& field : line.fields)
+        numbers.push_back(std::stoi(field));
+    return numbers;
+}
+
+inline std::vector<DataLine> ReadData(const std::string& name) {
+    std::vector<DataLine> lines;
     std::ifstream file(std::string(VARNOK_TEST_DATA) + "/" + name);
-    EXPECT_TRUE(file.is_open()) << name;
-    for (std::string line; std::getline(file, line);) {
-        size_t first = line.find(';'), second = line.find(';', first + 1);
-        if (!line.empty() && line[0] != '#' && second != std::string::npos)
-            cases.push_back({line.substr(0, first), std::stoi(line.substr(first + 1, second - first - 1)),
-                             std::stoull(line.substr(second + 1))});
-    }
-    return cases;
+    std::string rule;
+    for (std::string line; std::getline(file, line);)
+        if (line.rfind("# ", 0) == 0)
+            rule = line.substr(2);
+        else if (!line.empty() && line[0] != '#') {
+            lines.push_back({rule, {}});
+            std::istringstream split(line);
+            for (std::string field; std::getline(split, field, ';');)
+                lines.back().fields.push_back(field);
+        }
+    EXPECT_FALSE(lines.empty()) << name << " is missing or empty";
+    return lines;
 }

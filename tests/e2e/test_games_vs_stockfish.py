@@ -1,20 +1,14 @@
 #!/usr/bin/env python3
-"""Complete games over UCI against stockfish at a low skill level and in
-self-play, half of them with pondering, refereed independently. Illegal moves,
-time forfeits, missing or duplicate bestmove lines and crashes must all be 0.
+"""Complete games over UCI against stockfish at a low skill level and in self-play, half of
+them with pondering, refereed independently (games.py): illegal moves, time forfeits, missing
+or duplicate bestmove lines and crashes must all be 0. Then tools/match.py plays two
+node-limited games, Threads 2 against Threads 1, so that the match tool keeps working with the
+harness it is built on.
 
 usage: test_games_vs_stockfish.py VARNOK [--games N] [--control C ...] [--skill K] [--soak]
-
-A control is 2+0.05 (seconds + increment), 40/2 (moves in seconds, sent as
-movestogo), movetime=50 (ms per move) or nodes=20000; with several, games go
-to them in blocks of four, in turn. --soak plays the long run: 300 games under
-every kind of control, on an otherwise idle machine, as the clocks are real.
-
-Then tools/match.py plays two node-limited games, Threads 2 against Threads 1
-over one opening with the colours swapped, so that the match tool keeps
-working with the harness it is built on; node limits keep the clock out of it.
-"""
-
+A control is 2+0.05 (seconds + increment), 40/2 (moves in seconds, sent as movestogo),
+movetime=50 (ms per move) or nodes=20000; with several, games go to them in blocks of four.
+--soak plays the long run: 300 games under every kind of control, on an otherwise idle machine."""
 import argparse
 import os
 import re

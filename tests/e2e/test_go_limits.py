@@ -29,7 +29,7 @@ def results(lines):
 
 
 def final_nodes(lines):
-    return int(re.search(r"nodes (\d+)", [line for line in lines if re.match(r"info depth \d+ time", line)][-1])[1])
+    return int(re.findall(r"info depth \d+ time \d+ nodes (\d+)", "\n".join(lines))[-1])
 
 
 def test_movetime_answers_in_time_whatever_the_clock_of_earlier_go_lines():

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """The process around the engine: a GUI that closes the engine's output while it
-searches, input that ends in the middle of a line, and an address space too small
-for the table asked for.
+searches, and an address space too small for the table asked for. Input that ends in
+the middle of a line: test_uci.py.
 Usage: test_process.py path/to/varnok"""
 import os
 import re
@@ -11,7 +11,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from uci_engine import BANNER, ENGINE, run_script, run_tests, sanitized, start  # noqa: E402
+from uci_engine import BANNER, ENGINE, run_tests, sanitized, start  # noqa: E402
 
 
 def test_a_closed_output_ends_the_engine_at_once():
@@ -36,17 +36,6 @@ def test_a_closed_output_ends_the_engine_at_once():
             if engine.poll() is None:
                 engine.kill()
                 engine.wait()
-
-
-def test_input_that_ends_inside_a_line_is_that_line_then_quit():
-    for data, expected in [
-        ("position startpos moves e2e4 e7e5 zz", [r"info string illegal move zz\b.*"]),
-        # a search runs: the line stops it, so its one bestmove comes first
-        ("go infinite\nposition startpos moves g1f3 zz", [r"bestmove \w{4}.*", r"info string illegal move zz\b.*"]),
-    ]:
-        lines = [line for line in run_script(data, timeout=30).splitlines()[1:]
-                 if not line.startswith("info ") or line.startswith("info string")]
-        assert len(lines) == len(expected) and all(map(re.fullmatch, expected, lines)), (data, lines)
 
 
 def test_a_table_beyond_the_address_space_gives_a_smaller_one_and_play_goes_on():

@@ -35,20 +35,15 @@ def engine_under_test():
     return start(*[("Threads", THREADS)] * (THREADS > 1))
 
 
-def legal(position):
-    return legal_moves(ORACLE, position)
-
-
 def check_answer(lines, position, what, allowed=None):
     """Exactly one well-formed legal "bestmove", at the end of lines; every info line well formed."""
-    answers = [line for line in lines or [] if is_bestmove(line)]
+    answers, legal = [line for line in lines or [] if is_bestmove(line)], legal_moves(ORACLE, position)
     assert len(answers) == 1 and is_bestmove(lines[-1]), f"{what}: bestmove lines {answers}"
     for line in lines:
         assert not line.startswith("info") or INFO.fullmatch(line), f"{what}: malformed {line!r}"
-        assert " pv " not in line or line.split(" pv ")[1].split()[0] in legal(position), f"{what}: {line!r}"
+        assert " pv " not in line or line.split(" pv ")[1].split()[0] in legal, f"{what}: {line!r}"
     match = BESTMOVE.fullmatch(answers[0])
-    assert match, f"{what}: malformed {answers[0]!r}"
-    assert (match[1] in legal(position)) if legal(position) else match[1] == "0000", f"{what}: {answers[0]}"
+    assert match and ((match[1] in legal) if legal else match[1] == "0000"), f"{what}: {answers[0]!r}"
     assert allowed is None or match[1] in allowed, f"{what}: {match[1]} is not one of {allowed}"
 
 

@@ -16,6 +16,8 @@ UCI = ("id name Varnok 3.7.1 32 bits\nid author Brannock\noption name Hash type 
        "option name Threads type spin default 1 min 1 max 256\noption name UCI_Chess960 type check default false\n"
        "uciok\n")
 START = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1"
+TERMS = ["pawns", "pieces", "king safety", "threats", "passed pawns", "pawn race", "space", "mobility", "imbalance",
+         "tempo"]
 DATA = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "data")
 
 
@@ -94,27 +96,21 @@ def test_a_search_from_the_largest_move_number():
     assert re.fullmatch(r"bestmove f1\w\w( ponder \w{4})?", lines[-1]), lines
 
 
-def test_eval_gives_the_pinned_value_for_the_side_to_move_as_the_root():
-    commands, expected = [], []
+def test_eval_gives_each_term_and_the_pinned_value_for_the_side_to_move_as_the_root():
     with open(os.path.join(DATA, "eval_values.txt")) as data:
-        for line in data:
-            if line.strip() and not line.startswith("#"):
-                position, white_root, black_root = line.strip().split(";")
-                commands += [f"position fen {position}", "eval"]
-                expected.append(white_root if position.split()[1] == "w" else black_root)
-    for position, out, value in zip(commands[::2], answers(*commands)[1::2], expected):
+        cases = [line.strip().split(";") for line in data if line.strip() and not line.startswith("#")]
+    outputs = answers(*[command for fen, _ in cases for command in (f"position fen {fen}", "eval")])[1::2]
+    for (fen, value), out in zip(cases, outputs):
         lines = out.splitlines()
-        missing = [term for term in ["pawns", "pieces", "king safety", "threats", "passed pawns", "pawn race",
-                                     "space", "mobility", "imbalance", "tempo"]
-                   if not any(line.startswith(term) for line in lines)]
-        assert lines[-1] == f"Final evaluation: {value}" and not missing, (position, lines[-1], value, missing)
+        missing = [term for term in TERMS if not any(line.startswith(term) for line in lines)]
+        assert lines[-1] == f"Final evaluation: {value}" and not missing, (fen, lines[-1], value, missing)
 
 
 def test_bench_gives_the_signature_every_time_and_keeps_the_position():
     with open(os.path.join(DATA, "bench_signature.txt")) as pinned:
         signature = int(pinned.read())   # changes only when the search or the evaluation does, deliberately
-    lines = run_script("setoption name Hash value 64\nposition startpos moves e2e4\ngo depth 3\nbench\nbench\n"
-                       "go depth 3\nd\nquit\n", timeout=300).splitlines()
+    script = "setoption name Hash value 64\nposition startpos moves e2e4\ngo depth 3 nodes 1000 mate 1 movetime 1\n"
+    lines = run_script(script + "bench\nbench\ngo depth 3\nd\nquit\n", timeout=300).splitlines()   # whatever go set
     counts = [i for i, line in enumerate(lines) if line.startswith("Nodes searched  : ")]
     assert [int(lines[i].split(":")[1]) for i in counts] == [signature] * 2, lines[-40:]
     answered = [i for i, line in enumerate(lines) if line.startswith("bestmove")]

@@ -4,6 +4,7 @@ one-shot runs of a command script, and the runner, run_tests(globals())."""
 
 import os
 import queue
+import re
 import resource
 import subprocess
 import sys
@@ -47,33 +48,26 @@ class UciEngine:
             except OSError as error:
                 raise EngineDied(f"{self.name}: cannot write: {error}") from error
 
-    def read(self, timeout):
-        """The next line; None at the end of output or when nothing came in time."""
-        try:
-            line = self.lines.get(timeout=max(0.0, timeout))
-        except queue.Empty:
-            return None
-        if line is None:
-            self.lines.put(None)
-            self.ended = True
-        return line
-
     def until(self, predicate, timeout=30):
-        """The lines up to the first that satisfies predicate; None if it does not come in time."""
+        """The lines up to the first that satisfies predicate; None if it does not come in time,
+        or at the end of output."""
         seen, deadline = [], time.monotonic() + timeout
-        while (line := self.read(deadline - time.monotonic())) is not None:
+        while True:
+            try:
+                line = self.lines.get(timeout=max(0.0, deadline - time.monotonic()))
+            except queue.Empty:
+                return None
+            if line is None:
+                self.lines.put(None)
+                self.ended = True
+                return None
             seen.append(line)
             if predicate(line):
                 return seen
-        return None
 
     def drain(self, wait):
         """Every line written within wait seconds."""
         return self.until(lambda line: False, wait) or []
-
-    def pending(self):
-        """The lines already written and not yet read."""
-        return self.drain(0)
 
     def wait_for(self, prefix, timeout):
         """The lines read up to the first that starts with prefix; None on time-out."""
@@ -86,8 +80,7 @@ class UciEngine:
         self.send("uci")
         if self.wait_for("uciok", 10) is None:
             raise EngineDied(f"{self.name}: no uciok")
-        for name, value in options:
-            self.send(f"setoption name {name} value {value}")
+        self.send(*[f"setoption name {name} value {value}" for name, value in options])
         self.ready()
 
     def ready(self):
@@ -117,9 +110,10 @@ class UciEngine:
 _started = []   # engines of the running test; the runner checks how each ended
 
 
-def start(*options, limit=None):
-    """The engine under test after "uci", the options and "isready"; its standard error is kept."""
-    engine = UciEngine([ENGINE], "varnok", keep_errors=True, limit=limit)
+def start(*options, limit=None, program=None):
+    """The engine under test (or another program, such as a referee) after "uci", the options
+    and "isready"; its standard error is kept, and the runner checks how it ended."""
+    engine = UciEngine([program or ENGINE], os.path.basename(program or "varnok"), keep_errors=True, limit=limit)
     _started.append(engine)
     engine.handshake(options)
     return engine
@@ -150,12 +144,19 @@ def answers(*commands):
     return parts[:-1]
 
 
+def divide(engine, position, depth):
+    """{move: count} of the engine's "divide depth" for position, whose total lines must agree."""
+    engine.send(position, f"divide {depth}", "isready")
+    lines = engine.wait_for("readyok", 120)
+    counts = {move: int(n) for move, n in re.findall(r"^(\w{4,5}) noeuds (\d+)$", "\n".join(lines), re.M)}
+    assert f"prof : {depth} noeuds {sum(counts.values())}" in lines and f"nb moves : {len(counts)}" in lines, lines
+    return counts
+
+
 def legal_moves(engine, position, known={}):
     """The root moves that the engine's "divide" lists for position."""
     if position not in known:
-        engine.send(position, "divide 2")
-        lines = engine.wait_for("nb moves", 60)
-        known[position] = {line.split()[0] for line in lines if " noeuds " in line and not line.startswith("prof")}
+        known[position] = set(divide(engine, position, 2))
     return known[position]
 
 

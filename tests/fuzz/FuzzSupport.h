@@ -10,13 +10,11 @@
 #include <cstring>
 #include <string>
 
-#include "Board.h"
-#include "GenMoves.h"
+#include "../PositionChecks.h"
 #include "Hash.h"
 #include "Init.h"
 #include "Magic.h"
 #include "Perft.h"
-#include "Thread.h"
 
 // A failed check ends the run as a crash, so that libFuzzer keeps the input
 [[noreturn]] inline void FuzzFault(const std::string& what) {
@@ -47,24 +45,10 @@ inline void LoadStartPosition(bool chess960 = false) {
         FuzzFault("the start position is refused: " + error);
 }
 
-// The bytes of the position that make and unmake must restore
-inline std::string Snapshot() {
-    return std::string(reinterpret_cast<const char*>(&Position),
-                       offsetof(PositionRecord, states) + (Position.stateIndex + 1) * sizeof(StateRecord));
-}
-
-// Neither king can be taken: the side that moved is not in check, the kings
-// never stand side by side, and no legal move takes a king
-inline void CheckNoKingCapturable() {
-    if (KingAttacked(Position.sideToMove ^ 1))
-        FuzzFault("the side not to move is in check");
-    if (KingAttacks[Position.kingSquare[White]] & SetMask[Position.kingSquare[Black]])
-        FuzzFault("the kings stand side by side");
-    MoveList legal;
-    GenerateLegal(legal);
-    for (int i = 1; i <= legal.count; ++i)
-        if (MoveCaptured(legal.moves[i]) == King)
-            FuzzFault("a legal move takes a king");
+// A check of PositionChecks.h that found a fault ends the run
+inline void Require(const std::string& fault) {
+    if (!fault.empty())
+        FuzzFault(fault);
 }
 
 // The writer's FEN with its clocks read as "0 1" when moves have taken them past
@@ -87,21 +71,8 @@ inline void CheckRoundTripAndPerft() {
         FuzzFault("perft 2 changed the position");
 
     std::memcpy(&held, &Position, sizeof Position);
-    const std::string fen = ReadableFen();
-    std::string error;
-    // read back under the castling rules the position was set up with, whatever the option says now
-    const bool option = Chess960Option;
-    Chess960Option = held.castlingRules.chess960;
-    if (!ReadFen(fen, error))
-        FuzzFault("the writer's FEN " + fen + " is refused: " + error);
-    if (WriteFen() != fen)
-        FuzzFault("the writer's FEN " + fen + " reads back as " + WriteFen());
-    if (std::memcmp(held.board, Position.board, sizeof held.board) != 0
-        || std::memcmp(held.pieces, Position.pieces, sizeof held.pieces) != 0
-        || held.sideToMove != Position.sideToMove)
-        FuzzFault("the writer's FEN " + fen + " reads back as another board");
+    Require(ReadBackFault(held, ReadableFen()));
     if (PerftNodes(2) != nodes)
-        FuzzFault("perft 2 of the writer's FEN " + fen + " differs");
-    Chess960Option = option;
+        FuzzFault("perft 2 of the writer's FEN " + WriteFen() + " differs");
     std::memcpy(&Position, &held, sizeof Position);
 }
