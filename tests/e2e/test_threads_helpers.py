@@ -52,10 +52,12 @@ def test_options_set_back_to_their_defaults_search_as_an_engine_that_never_had_t
         engine.send("ucinewgame")
         return engine.search(MIDDLEGAME, "go depth 8")
 
-    def significant(lines):   # progress and score lines come once a search has run a while; the last always
-        last = [line for line in lines if " score " in line][-1:]
-        return [re.sub(r" time \d+| nps \d+", "", line) for line in lines
-                if re.match(r"info depth \d+( time|$)|bestmove", line) or line in last]
+    def significant(lines):
+        # progress and score lines come once a search has run a while, so where the last score
+        # line falls and the nodes it shows depend on the clock: its score and moves do not
+        last = [re.sub(r" time \d+| nodes \d+| nps \d+", "", line) for line in lines if " score " in line][-1:]
+        return last + [re.sub(r" time \d+| nps \d+", "", line) for line in lines
+                       if re.match(r"info depth \d+( time|$)|bestmove", line)]
     expected = significant(search(start()))
     engine = start(("Threads", 4), ("MultiPV", 4))
     # the main thread alone reports the lines, each a distinct legal move
