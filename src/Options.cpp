@@ -9,6 +9,7 @@
 #include "Board.h"
 #include "Hash.h"
 #include "Recherche.h"
+#include "Strength.h"
 #include "Thread.h"
 #include "ThreadPool.h"
 #include "TimeControl.h"
@@ -25,6 +26,7 @@ struct Option {
     int32_t min;
     int32_t max;
     void (*onChange)(int32_t value);   // the value clamped to min..max; nullptr: announced only
+    bool saysRefusals = false;         // a value out of range or malformed gets one "info string"
 };
 
 void ResizeHash(int32_t megabytes) {
@@ -51,6 +53,10 @@ const Option Options[] = {
     {"Threads", OptionType::Spin, 1, 1, MaxSearchThreads, SetThreads},
     // The positions set up from then on follow it
     {"UCI_Chess960", OptionType::Check, 0, 0, 1, [](int32_t on) { Chess960Option = on != 0; }},
+    // Playing at a chosen strength: UCI_LimitStrength with UCI_Elo outranks Skill Level
+    {"UCI_LimitStrength", OptionType::Check, 0, 0, 1, [](int32_t on) { SetLimitStrength(on != 0); }, true},
+    {"UCI_Elo", OptionType::Spin, LevelEloDefault, LevelEloMin, LevelEloMax, SetLevelElo, true},
+    {"Skill Level", OptionType::Spin, SkillLevelMax, 0, SkillLevelMax, SetSkillLevel, true},
 };
 
 std::string OptionLine(const Option& option) {
@@ -107,12 +113,28 @@ bool OptionFlag(const std::string& line, int32_t& value) {
     return text == "true" || text == "false";
 }
 
+// What a value must be, for the options that answer a refusal
+std::string RefusalLine(const Option& option) {
+    if (option.type == OptionType::Check)
+        return std::string("info string ") + option.name + " is true or false";
+    return std::string("info string ") + option.name + " needs a whole number from " + std::to_string(option.min)
+         + " to " + std::to_string(option.max);
+}
+
 void SetByValue(const Option& option, const std::string& line) {
     int32_t value = 0;
     const bool given = option.type == OptionType::Button
                     || (option.type == OptionType::Check ? OptionFlag(line, value) : OptionValue(line, value));
-    if (given)
-        option.onChange(std::clamp(value, option.min, option.max));
+    if (!given) {
+        if (option.saysRefusals)
+            WriteLine(RefusalLine(option));
+        return;
+    }
+    const int32_t clamped = std::clamp(value, option.min, option.max);
+    if (clamped != value && option.saysRefusals)
+        WriteLine(std::string("info string ") + option.name + " " + std::to_string(value) + " is out of range, set to "
+                  + std::to_string(clamped));
+    option.onChange(clamped);
 }
 
 // "Hash value N" as the engine has always read it: the two words with one blank

@@ -15,6 +15,7 @@
 #include "Makemove.h"
 #include "MoveOrder.h"
 #include "SearchControl.h"
+#include "Strength.h"
 #include "Thread.h"
 #include "TimeControl.h"
 #include "Util.h"
@@ -860,7 +861,9 @@ int RootSearchLines(int depth, int lines) {
               Move(0));
     ThisThread.PrincipalVariationLength = RootLines[0].length;
     ThisThread.NewBestFound = true;
-    ReportRootLines(depth, lines);
+    ReportRootLines(depth, std::min(lines, MultiPV));   // a level may search more lines than it shows
+    for (int j = 0; j < std::min(lines, RootLineCount); ++j)
+        NoteLevelLine(j, RootLines[j].score, RootLines[j].pv, RootLines[j].length);
     return RootLines[0].score;
 }
 
@@ -993,9 +996,10 @@ void RunIterations() {
         Say("info depth " + std::to_string(ThisThread.IterationDepth));
         ThisThread.NewBestFound = false;
 
-        // Step 5.2. Search the root
-        const int score = MultiPV > 1 ? RootSearchLines(ThisThread.IterationDepth, MultiPV)
-                                      : RootSearch(ThisThread.IterationDepth, -WindowBound, WindowBound);
+        // Step 5.2. Search the root; a level keeps lines of its own to choose among
+        const int lines = std::max<int>(MultiPV, LevelSearchLines());
+        const int score = lines > 1 ? RootSearchLines(ThisThread.IterationDepth, lines)
+                                    : RootSearch(ThisThread.IterationDepth, -WindowBound, WindowBound);
 
         // Step 5.3. An iteration stopped during its first move is discarded
         if (StopSearch && score == NoResult)
@@ -1070,6 +1074,9 @@ SearchAnswer ConcludeSearch() {
 
     // Step 9. Hold the result back while pondering, thinking without limit or analysing
     WaitWhileHeld();
+
+    // A level plays one of its best lines, and not always at once
+    PlayLevelLine(ThisThread.BestLine, ThisThread.AnswerScore);
 
     // Step 10. The answer
     return ComposeAnswer();

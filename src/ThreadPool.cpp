@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "Recherche.h"
+#include "Strength.h"
 #include "Thread.h"
 #include "Util.h"
 
@@ -138,6 +139,7 @@ void HaltSearch() {
     InfiniteSearch = false;
     StopSearch = true;
     SignalSearchControl();
+    CutLevelPause();
     if (SearchThreadStarted)
         WaitForSearch();
 }

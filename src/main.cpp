@@ -18,6 +18,7 @@
 #include "Perft.h"
 #include "Recherche.h"
 #include "SearchControl.h"
+#include "Strength.h"
 #include "Thread.h"
 #include "ThreadPool.h"
 #include "TimeControl.h"
@@ -119,7 +120,9 @@ void HandleGo(const std::string& line) {
     HaltSearch();
     SearchStartTime = ClockMs();
     MoveTimeStart = arrival;
-    StartSearch(ReadGoLimits(line));
+    SearchLimits limits = ReadGoLimits(line);
+    PrepareLevelSearch(limits, CurrentState().key1);
+    StartSearch(limits);
 }
 
 void HandlePonderHit() {

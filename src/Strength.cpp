@@ -1,0 +1,197 @@
+#include "Strength.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <condition_variable>
+#include <iterator>
+#include <mutex>
+
+#include "TimeControl.h"
+#include "Util.h"
+
+namespace {
+
+// A level's plan at points of the UCI_Elo scale; between two points the node
+// budget grows geometrically and the rest linearly. The points come from the
+// matches against stockfish's levels that the README lists.
+struct LevelPoint {
+    int elo;
+    LevelPlan plan;
+};
+constexpr LevelPoint LevelPoints[] = {
+    {1350, {1000, 5, 70, 250}},
+    {1500, {9000, 4, 55, 200}},
+    {1650, {30000, 3, 40, 150}},
+    {1800, {60000, 2, 28, 120}},
+    {1950, {140000, 2, 18, 95}},
+    {2050, {1000000, 2, 8, 50}},
+};
+
+constexpr int MaxLevelLines = 8;
+static_assert(std::all_of(std::begin(LevelPoints), std::end(LevelPoints),
+                          [](const LevelPoint& p) { return p.plan.lines <= MaxLevelLines && p.plan.temperature > 0; }));
+
+// The options
+bool LimitStrength = false;
+int EloSetting = LevelEloDefault;
+int SkillLevel = SkillLevelMax;
+
+// The level armed for the running search, and the draws of its move. The "go"
+// handler writes them while no search runs; the search thread reads them and
+// disarms the level, and the hand-over that starts and ends a search orders both.
+bool LevelArmed = false;
+LevelPlan ArmedPlan{};
+bool PauseUnderClock = false;
+double ChoiceDraw = 0;
+double PauseDraw = 0;
+// Games since start-up that a level played: the seed of its draws
+uint64_t LevelGame = 0;
+
+// The lines of the last completed iteration, best first; the main search thread's alone
+int LineCount = 0;
+int LineScores[MaxLevelLines];
+int LineLengths[MaxLevelLines];
+Move LineMoves[MaxLevelLines][MaxSearchPlies + 1];
+
+std::mutex PauseMutex;
+std::condition_variable PauseCut;
+bool PauseEnded = false;   // under PauseMutex
+
+// Scores in engine units to centipawns, as the score lines show them
+int Centipawns(int units) { return units * 100 / 208; }
+
+// SplitMix64: a well-spread 64-bit value from any input
+uint64_t Mix(uint64_t x) {
+    x += 0x9E3779B97F4A7C15ULL;
+    x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ULL;
+    x = (x ^ (x >> 27)) * 0x94D049BB133111EBULL;
+    return x ^ (x >> 31);
+}
+
+// A uniform draw in [0, 1) from 53 bits
+double Uniform(uint64_t bits) { return double(bits >> 11) * 0x1.0p-53; }
+
+int Between(int low, int high, double t) { return int(std::lround(low + (high - low) * t)); }
+
+// A person takes a while over a move, though not all of the time the clock
+// allows: a fifth to a half of the budget, from the move's arrival, never
+// beyond the budget. A forced move comes at once.
+void PauseBeforeAnswer() {
+    if (!PauseUnderClock || LineCount < 2)
+        return;
+    const uint64_t budget = TimeBudget.load();
+    const uint64_t wanted = MoveTimeStart.load() + uint64_t(double(budget) * (0.2 + 0.3 * PauseDraw));
+    const uint64_t deadline = std::min(wanted, SearchStartTime.load() + budget);
+    const uint64_t now = ClockMs();
+    if (now >= deadline)
+        return;
+    std::unique_lock lock(PauseMutex);
+    PauseCut.wait_for(lock, std::chrono::milliseconds(deadline - now), [] { return PauseEnded; });
+}
+
+}  // namespace
+
+LevelPlan PlanForElo(int elo) {
+    const LevelPoint* upper = std::find_if(std::begin(LevelPoints), std::end(LevelPoints),
+                                           [&](const LevelPoint& p) { return p.elo >= elo; });
+    if (upper == std::begin(LevelPoints))
+        return upper->plan;
+    if (upper == std::end(LevelPoints))
+        return std::prev(upper)->plan;
+    const LevelPoint& lower = *std::prev(upper);
+    const double t = double(elo - lower.elo) / double(upper->elo - lower.elo);
+    const LevelPlan& a = lower.plan;
+    const LevelPlan& b = upper->plan;
+    return {uint64_t(std::llround(double(a.nodes) * std::pow(double(b.nodes) / double(a.nodes), t))),
+            Between(a.lines, b.lines, t), Between(a.temperature, b.temperature, t), Between(a.maxLoss, b.maxLoss, t)};
+}
+
+int SkillLevelElo(int skill) {
+    // Evenly spread over the measured range: 0 the lowest level, 19 a step below the top
+    return LevelEloMin + std::clamp(skill, 0, SkillLevelMax) * (LevelEloMax - LevelEloMin) / SkillLevelMax;
+}
+
+int LevelElo() {
+    if (LimitStrength)
+        return EloSetting;
+    return SkillLevel < SkillLevelMax ? SkillLevelElo(SkillLevel) : FullStrength;
+}
+
+void SetLimitStrength(bool on) { LimitStrength = on; }
+void SetLevelElo(int elo) { EloSetting = elo; }
+void SetSkillLevel(int skill) { SkillLevel = skill; }
+
+void PrepareLevelSearch(SearchLimits& limits, uint64_t rootKey) {
+    LineCount = 0;
+    {
+        std::lock_guard lock(PauseMutex);
+        PauseEnded = false;
+    }
+    const int elo = LevelElo();
+    LevelArmed = elo != FullStrength;
+    if (!LevelArmed)
+        return;
+    if (GameSearchCount == 0)
+        ++LevelGame;
+    ArmedPlan = PlanForElo(elo);
+    // Tools that fix the effort of a move get the answer as soon as it is known
+    PauseUnderClock = limits.ClockBudgetApplies && limits.NodeLimit == 0 && limits.MoveTimeLimit == 0
+                   && limits.MateLimit == 0 && limits.DepthLimit >= MaxSearchPlies;
+    limits.NodeLimit = limits.NodeLimit == 0 ? ArmedPlan.nodes : std::min(limits.NodeLimit, ArmedPlan.nodes);
+    const uint64_t seed = Mix(Mix(LevelGame) ^ rootKey ^ uint64_t(elo));
+    ChoiceDraw = Uniform(seed);
+    PauseDraw = Uniform(Mix(seed));
+}
+
+int LevelSearchLines() { return LevelArmed ? ArmedPlan.lines : 1; }
+
+void NoteLevelLine(int index, int score, const Move* pv, int length) {
+    if (!LevelArmed || index >= MaxLevelLines)
+        return;
+    LineCount = index + 1;
+    LineScores[index] = score;
+    LineLengths[index] = std::min(length, MaxSearchPlies);
+    std::copy(pv, pv + LineLengths[index], LineMoves[index]);
+}
+
+void PlayLevelLine(Move* line, int32_t& score) {
+    if (!LevelArmed)
+        return;
+    LevelArmed = false;
+    if (LineCount == 0)
+        return;
+    PauseBeforeAnswer();
+    const int chosen = ChooseLevelLine(LineScores, LineCount, ArmedPlan, ChoiceDraw);
+    if (chosen == 0)
+        return;   // the search's own answer
+    std::copy(LineMoves[chosen], LineMoves[chosen] + LineLengths[chosen], line);
+    std::fill(line + LineLengths[chosen], line + MaxSearchPlies + 1, Move(0));
+    score = LineScores[chosen];
+}
+
+void CutLevelPause() {
+    {
+        std::lock_guard lock(PauseMutex);
+        PauseEnded = true;
+    }
+    PauseCut.notify_all();
+}
+
+int ChooseLevelLine(const int* scores, int count, const LevelPlan& plan, double draw) {
+    double weights[MaxLevelLines];
+    double total = 0;
+    count = std::min(count, MaxLevelLines);
+    for (int i = 0; i < count; ++i) {
+        const int loss = Centipawns(scores[0] - scores[i]);
+        weights[i] = loss > plan.maxLoss ? 0.0 : std::exp(-double(loss) / double(plan.temperature));
+        total += weights[i];
+    }
+    double target = draw * total;
+    for (int i = 0; i < count; ++i) {
+        target -= weights[i];
+        if (target < 0)
+            return i;
+    }
+    return 0;
+}
