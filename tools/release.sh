@@ -55,5 +55,6 @@ for build in "${builds[@]}"; do
     rm -rf "dist/$name"
 done
 
-(cd dist && sha256sum -- *.zip *.tar.gz > SHA256SUMS)
+# a release of some builds may hold no archive of one kind
+(cd dist && shopt -s nullglob && sha256sum -- *.zip *.tar.gz > SHA256SUMS)
 ls -l dist
