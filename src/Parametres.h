@@ -20,6 +20,8 @@ inline constexpr int PieceValue[7] = {0, 198, 817, 836, 1270, 2521, 10000};
 inline constexpr int PhaseWeight[7] = {0, 0, 1, 1, 2, 4, 0};
 
 constexpr int MateValue = 10000;
+// Scores in engine units to the centipawns that score lines show
+constexpr int CentipawnsOf(int units) { return units * 100 / 208; }
 constexpr int NoValue = 30002;
 
 // The state stack holds a full game as a GUI may send it plus the deepest search line.

@@ -712,7 +712,7 @@ std::string ScoreText(int score) {
                                         : std::nearbyint((-MateValue - score) / 2.0);
         return " score mate " + std::to_string(int(moves));
     }
-    return " score cp " + std::to_string(score * 100 / 208);
+    return " score cp " + std::to_string(CentipawnsOf(score));
 }
 
 namespace {

@@ -58,9 +58,6 @@ std::mutex PauseMutex;
 std::condition_variable PauseCut;
 bool PauseEnded = false;   // under PauseMutex
 
-// Scores in engine units to centipawns, as the score lines show them
-int Centipawns(int units) { return units * 100 / 208; }
-
 // SplitMix64: a well-spread 64-bit value from any input
 uint64_t Mix(uint64_t x) {
     x += 0x9E3779B97F4A7C15ULL;
@@ -183,7 +180,7 @@ int ChooseLevelLine(const int* scores, int count, const LevelPlan& plan, double 
     double total = 0;
     count = std::min(count, MaxLevelLines);
     for (int i = 0; i < count; ++i) {
-        const int loss = Centipawns(scores[0] - scores[i]);
+        const int loss = CentipawnsOf(scores[0] - scores[i]);
         weights[i] = loss > plan.maxLoss ? 0.0 : std::exp(-double(loss) / double(plan.temperature));
         total += weights[i];
     }
