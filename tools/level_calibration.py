@@ -9,7 +9,7 @@ Each PGN holds the games of one or more points, as fastchess writes them
 (-pgnout); the players are named varnok-E and stockfish-E. For each label E
 it prints a Markdown table row: games, wins, draws and losses for Varnok, its
 score, the Elo difference with its 95% error bar (as tools/match.py computes
-them), time losses and Varnok's average time per move. --csv keeps the
+them), Varnok's time losses and its average time per move. --csv keeps the
 figures, --from reads them back instead of the games, and --png draws the
 measured Elo (label + difference) against the label with its error bars,
 beside the line where they agree and the band of +-75 Elo around it.
@@ -25,7 +25,7 @@ import sys
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from match import elo_with_error  # noqa: E402
 
-FIELDS = ["label", "games", "wins", "draws", "losses", "time_losses", "varnok_ms_per_move"]
+FIELDS = ["label", "games", "wins", "draws", "losses", "varnok_time_losses", "varnok_ms_per_move"]
 MOVE_TIME = re.compile(r"\{[^}]*?(\d+\.\d+)s\}")
 
 
@@ -61,8 +61,9 @@ def read_games(paths):
             point["games"] += 1
             won = (result == "1-0") == varnok_white
             point["draws" if result == "1/2-1/2" else "wins" if won else "losses"] += 1
-            if "on time" in game or tag(game, "Termination") == "time forfeit":
-                point["time_losses"] += 1
+            lost = result != "1/2-1/2" and not won
+            if lost and ("on time" in game or tag(game, "Termination") == "time forfeit"):
+                point["varnok_time_losses"] += 1
             move_ms[label] += varnok_move_times(game, varnok_white)
     for label, times in move_ms.items():
         points[label]["varnok_ms_per_move"] = round(1000 * sum(times) / len(times)) if times else 0
@@ -83,14 +84,14 @@ def write_csv(points, path):
 
 
 def print_table(points):
-    print("| UCI_Elo | games | Varnok +/=/- | score | Elo difference | time losses | Varnok ms/move |")
+    print("| UCI_Elo | games | Varnok +/=/- | score | Elo difference | Varnok time losses | Varnok ms/move |")
     print("|---:|---:|:---:|---:|---:|---:|---:|")
     for label, p in points.items():
         value, error = elo_with_error(p["wins"], p["draws"], p["losses"])
         score = (p["wins"] + p["draws"] / 2) / p["games"]
         difference = f"{value:+.0f} ± {error:.0f}" if value is not None else "n/a"
         print(f"| {label} | {p['games']} | +{p['wins']} ={p['draws']} -{p['losses']} | {100 * score:.1f}% "
-              f"| {difference} | {p['time_losses']} | {p['varnok_ms_per_move']} |")
+              f"| {difference} | {p['varnok_time_losses']} | {p['varnok_ms_per_move']} |")
 
 
 def plot(points, path):
