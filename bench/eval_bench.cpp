@@ -12,12 +12,12 @@
 
 #include "Board.h"
 #include "Evaluation.h"
-#include "GenMoves.h"
-#include "Init.h"
 #include "Magic.h"
-#include "Makemove.h"
-#include "Parametres.h"
+#include "MakeMove.h"
+#include "MoveGen.h"
+#include "Tables.h"
 #include "Thread.h"
+#include "Types.h"
 
 namespace {
 

@@ -5,12 +5,12 @@
 #include <string>
 
 #include "Board.h"
-#include "Hash.h"
-#include "Recherche.h"
+#include "Console.h"
+#include "Search.h"
 #include "SearchControl.h"
 #include "Thread.h"
 #include "TimeControl.h"
-#include "Util.h"
+#include "TranspositionTable.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <bit>
 
-#include "Parametres.h"
+#include "Types.h"
 
 constexpr Bitboard NotFileA = 0xfefefefefefefefeULL;
 constexpr Bitboard NotFileH = 0x7f7f7f7f7f7f7f7fULL;

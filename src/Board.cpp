@@ -1,7 +1,7 @@
 // The board as a whole: clearing it, setting it up from a FEN (checked before
 // anything is changed), writing it back as a FEN, and its keys from scratch.
-#include "Thread.h"
 #include "Board.h"
+#include "Thread.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -9,9 +9,11 @@
 #include <vector>
 
 #include "Bitboard.h"
-#include "GenMoves.h"
-#include "Init.h"
-#include "Util.h"
+#include "Console.h"
+#include "MoveGen.h"
+#include "MoveText.h"
+#include "Tables.h"
+#include "Text.h"
 
 bool Chess960Option = false;
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "Parametres.h"
+#include "Types.h"
 
 inline constexpr const char* StartFen = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1";
 

@@ -5,7 +5,7 @@
 #include <array>
 #include <cstdint>
 
-#include "Parametres.h"
+#include "Types.h"
 
 // A middlegame/endgame pair
 struct Score {

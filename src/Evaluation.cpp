@@ -10,12 +10,12 @@
 #include <string>
 
 #include "Bitboard.h"
-#include "Findepartie.h"
-#include "Init.h"
+#include "Console.h"
+#include "Endgame.h"
 #include "Magic.h"
 #include "Pawns.h"
+#include "Tables.h"
 #include "Thread.h"
-#include "Util.h"
 
 
 namespace {

@@ -5,7 +5,7 @@
 
 #include <array>
 
-#include "Parametres.h"
+#include "Types.h"
 
 // First-generation Zen processors and Zen 2 have the instruction but run it in microcode
 #if defined(__BMI2__) && !defined(__znver1__) && !defined(__znver2__)

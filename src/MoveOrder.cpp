@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "Bitboard.h"
-#include "Init.h"
 #include "Magic.h"
+#include "Tables.h"
 #include "Thread.h"
 
 int StaticExchange(Move m, int side) {

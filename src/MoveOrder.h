@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "Parametres.h"
+#include "Types.h"
 
 constexpr int WindowBound = 32000;
 constexpr int LosingMove = -24000;      // below this band: quiet moves by history, losing captures

@@ -7,13 +7,14 @@
 #include <vector>
 
 #include "Board.h"
-#include "Hash.h"
-#include "Recherche.h"
+#include "Console.h"
+#include "Search.h"
 #include "Strength.h"
+#include "Text.h"
 #include "Thread.h"
 #include "ThreadPool.h"
 #include "TimeControl.h"
-#include "Util.h"
+#include "TranspositionTable.h"
 
 namespace {
 

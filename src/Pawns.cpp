@@ -3,7 +3,7 @@
 
 
 #include "Bitboard.h"
-#include "Init.h"
+#include "Tables.h"
 #include "Thread.h"
 
 

@@ -2,9 +2,10 @@
 
 #include <string>
 
-#include "GenMoves.h"
-#include "Makemove.h"
-#include "Util.h"
+#include "Console.h"
+#include "MakeMove.h"
+#include "MoveGen.h"
+#include "MoveText.h"
 
 int32_t DivideDepth = 0;
 int32_t DivideMoveCount = 0;

@@ -5,8 +5,8 @@
 #include <atomic>
 #include <cstdint>
 
-#include "Parametres.h"
-#include "Util.h"
+#include "MoveText.h"
+#include "Types.h"
 
 // What a "go" asks. The "go" handler builds it; the search reads it from
 // Limits, which changes only while no search runs.

@@ -7,8 +7,8 @@
 #include <iterator>
 #include <mutex>
 
+#include "Console.h"
 #include "TimeControl.h"
-#include "Util.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 
 #include <cstdint>
 
-#include "Parametres.h"
 #include "SearchControl.h"
+#include "Types.h"
 
 // The UCI_Elo range, as measured against stockfish's own levels
 constexpr int LevelEloMin = 1350;

@@ -10,8 +10,8 @@
 #include <cstdint>
 
 #include "EvalTerms.h"
-#include "Parametres.h"
 #include "Platform.h"
+#include "Types.h"
 
 // Cache entries, laid out where they are used (Pawns, Evaluation)
 struct PawnEntry;

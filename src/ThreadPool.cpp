@@ -9,10 +9,10 @@
 #include <thread>
 #include <vector>
 
-#include "Recherche.h"
+#include "Console.h"
+#include "Search.h"
 #include "Strength.h"
 #include "Thread.h"
-#include "Util.h"
 
 namespace {
 

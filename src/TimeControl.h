@@ -5,9 +5,9 @@
 #include <atomic>
 #include <cstdint>
 
+#include "Console.h"
 #include "SearchControl.h"
 #include "Thread.h"
-#include "Util.h"
 
 extern std::atomic<uint32_t> TimeBudget;    // ms: the normal thinking time
 extern std::atomic<uint32_t> TimeMaximum;   // ms: the hard limit

@@ -9,20 +9,22 @@
 
 #include "Bench.h"
 #include "Board.h"
+#include "Console.h"
 #include "Evaluation.h"
-#include "GenMoves.h"
-#include "Hash.h"
-#include "Init.h"
 #include "Magic.h"
+#include "MoveGen.h"
+#include "MoveText.h"
 #include "Options.h"
 #include "Perft.h"
-#include "Recherche.h"
+#include "Search.h"
 #include "SearchControl.h"
 #include "Strength.h"
+#include "Tables.h"
+#include "Text.h"
 #include "Thread.h"
 #include "ThreadPool.h"
 #include "TimeControl.h"
-#include "Util.h"
+#include "TranspositionTable.h"
 
 namespace {
 

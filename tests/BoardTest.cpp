@@ -1,5 +1,5 @@
 // The magic lookups and the FEN reader (tests/data/fen_reader.txt). The keys of a read
-// position, from the pieces alone: MakemoveTest's recount.
+// position, from the pieces alone: MakeMoveTest's recount.
 #include <cstring>
 
 #include "Bitboard.h"

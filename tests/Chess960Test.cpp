@@ -27,7 +27,7 @@ TEST(Chess960, CastlingFromAnyFilesFollowsTheFischerRandomRule) {
     }
 }
 
-// In standard chess the rights stay out of the keys (MakemoveTest's recount); here they enter them
+// In standard chess the rights stay out of the keys (MakeMoveTest's recount); here they enter them
 TEST(Chess960, SamePlacementWithOtherRightsHasOtherKeys) {
     Chess960Rules rules;
     std::set<uint64_t> keys1, keys2;

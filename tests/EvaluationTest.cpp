@@ -6,8 +6,8 @@
 #include <random>
 #include <sstream>
 
+#include "Endgame.h"
 #include "Evaluation.h"
-#include "Findepartie.h"
 #include "Pawns.h"
 #include "TestSupport.h"
 

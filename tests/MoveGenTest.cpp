@@ -1,5 +1,5 @@
 // The move word, castling with a rook that reached an emptied corner, and the searchmoves
-// list. The check bit of every move: MakemoveTest; the generation order: "divide" in test_uci.py.
+// list. The check bit of every move: MakeMoveTest; the generation order: "divide" in test_uci.py.
 #include "TestSupport.h"
 
 namespace {
@@ -19,7 +19,7 @@ TEST(MoveGeneration, MoveWordsPackEveryField) {
 }
 
 // No castling with a rook that reaches the corner of a taken one, nor a right written for it
-// (castling with the taken rook itself: the tree walk of MakemoveTest)
+// (castling with the taken rook itself: the tree walk of MakeMoveTest)
 TEST(MoveGeneration, NoCastlingWithARookThatReachedTheCornerOfATakenOne) {
     ASSERT_TRUE(Load("4k3/8/8/8/8/8/6b1/R3K2R b KQ - 0 1"));
     ASSERT_TRUE(Play("g2h1 a1a2 h1d5 a2h2 e8d8 h2h1 d8e8"));

@@ -7,10 +7,10 @@
 #include <string>
 
 #include "Board.h"
-#include "GenMoves.h"
-#include "Init.h"
+#include "MoveGen.h"
+#include "MoveText.h"
+#include "Tables.h"
 #include "Thread.h"
-#include "Util.h"
 
 // The bytes make and unmake must restore: the board and the states up to the current one
 inline std::string Snapshot() {

@@ -6,11 +6,11 @@
 #include <tuple>
 
 #include "Evaluation.h"
-#include "Hash.h"
-#include "Recherche.h"
+#include "Search.h"
 #include "SearchControl.h"
 #include "TestSupport.h"
 #include "TimeControl.h"
+#include "TranspositionTable.h"
 
 namespace {
 
@@ -40,7 +40,7 @@ std::string GoDepth(int depth) {
     IterativeDeepening();
     const SearchAnswer answer = ConcludeSearch();
     std::string result = std::to_string(NodeCount + QuiescenceNodeCount);
-    result.append(" ").append(answer.BestMoveText).append(ScoreText(HashSlot(CurrentState().key1).valeur));
+    result.append(" ").append(answer.BestMoveText).append(ScoreText(HashSlot(CurrentState().key1).value));
     result.append(" pv");
     for (int n = 1; n <= ThisThread.PrincipalVariationLength; ++n)
         result.append(" ").append(MoveToText(ThisThread.PrincipalVariation[n]));

@@ -1,8 +1,8 @@
 // Builds the start-up tables once per test process, as the engine does.
 #include <gtest/gtest.h>
 
-#include "Init.h"
 #include "Magic.h"
+#include "Tables.h"
 
 namespace {
 

@@ -10,12 +10,12 @@
 #include <vector>
 
 #include "Board.h"
-#include "GenMoves.h"
-#include "Init.h"
-#include "Makemove.h"
-#include "Parametres.h"
+#include "MakeMove.h"
+#include "MoveGen.h"
+#include "MoveText.h"
+#include "Tables.h"
 #include "Thread.h"
-#include "Util.h"
+#include "Types.h"
 
 // Sets up a position the test depends on; a refusal fails the test.
 inline bool Load(const std::string& fen) {

@@ -29,7 +29,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 
 from uci_engine import UciEngine  # noqa: E402
 
-# The middlegame positions of the bench (src/Recherche.cpp, BenchPositions)
+# The middlegame positions of the bench (src/Bench.cpp, BenchPositions)
 POSITIONS = [
     "r1bqk2r/pppp1ppp/2n2n2/2b1p3/2B1P3/2N2N2/PPPP1PPP/R1BQK2R w KQkq - 6 5",
     "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1",

@@ -11,10 +11,10 @@
 #include <string>
 
 #include "../PositionChecks.h"
-#include "Hash.h"
-#include "Init.h"
 #include "Magic.h"
 #include "Perft.h"
+#include "Tables.h"
+#include "TranspositionTable.h"
 
 // A failed check ends the run as a crash, so that libFuzzer keeps the input
 [[noreturn]] inline void FuzzFault(const std::string& what) {

@@ -9,8 +9,8 @@
 #include <string_view>
 
 #include "FuzzSupport.h"
-#include "Util.h"
 #include "main.h"
+#include "Text.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
-#include "GenMoves.h"
+#include "MoveGen.h"
 
 #include "Bitboard.h"
-#include "Init.h"
 #include "Magic.h"
+#include "Tables.h"
 #include "Thread.h"
 
 // ---------------------------------------------------------------------------

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "MoveOrder.h"
-#include "Parametres.h"
+#include "Types.h"
 
 constexpr int MaxPly = 127;
 constexpr int NoResult = -42000;       // a root search stopped before its first move was done

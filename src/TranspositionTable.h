@@ -4,7 +4,18 @@
 
 #include <cstdint>
 
-#include "Parametres.h"
+#include "Types.h"
+
+// One transposition-table entry (32 bytes)
+struct Hash {
+    uint64_t key1;          // 0 in an empty slot
+    uint64_t key2;
+    uint8_t depth;          // remaining depth of the stored result
+    uint8_t flags;          // 0 empty, 1 exact, 2 upper bound, 3 lower bound
+    int16_t value;          // from the side to move's point of view
+    uint16_t priority;      // root ply + depth, +3 for an exact score
+    Move best;              // best or refuting move, 0 if none
+};
 
 constexpr uint8_t BoundExact = 1;
 constexpr uint8_t BoundUpper = 2;
@@ -25,8 +36,8 @@ constexpr int HashDefaultMegabytes = 256;
 struct HashCell {
     uint64_t keyCheck;      // key1 ^ data ^ extra
     uint64_t key2;
-    uint64_t data;          // best | valeur << 32 | priority << 48
-    uint64_t extra;         // profondeur | flags << 8
+    uint64_t data;          // best | value << 32 | priority << 48
+    uint64_t extra;         // depth | flags << 8
 };
 
 extern HashCell* HashTable;               // on cache lines of their own: every probe reads them

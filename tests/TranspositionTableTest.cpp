@@ -3,8 +3,8 @@
 
 #include <tuple>
 
-#include "Hash.h"
 #include "Thread.h"
+#include "TranspositionTable.h"
 
 namespace {
 
@@ -60,7 +60,7 @@ TEST(HashTable, ReplacementByPriorityStalenessAndKeepingResultsWithMoves) {
             StoreHash(s.depth, 0, s.flag, s.key, KeyA2, s.rootPly, s.move);
         const Store& kept = c.replaced ? c.second : c.first;
         const Hash& slot = HashSlot(KeyA);
-        EXPECT_EQ(std::make_tuple(slot.key1, int(slot.profondeur), slot.best),
+        EXPECT_EQ(std::make_tuple(slot.key1, int(slot.depth), slot.best),
                   std::make_tuple(kept.key, kept.depth, kept.move)) << &c - cases;
         EXPECT_EQ(HashUsed, 1u);   // only a store into an empty slot counts
     }

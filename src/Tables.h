@@ -1,7 +1,19 @@
 // Start-up tables: masks, lines, distances, steps, futility margins and the hash keys.
 #pragma once
 
-#include "Parametres.h"
+#include "Types.h"
+
+// The two independent sets of hash keys, from a fixed-seed generator
+struct ZobristSet {
+    uint64_t side;
+    uint64_t ep[64];
+    uint64_t castle[2][2];  // mixed into a key only in Fischer-random chess
+    uint64_t piece[2][7][64];
+};
+
+extern ZobristSet Zobrist1;
+extern ZobristSet Zobrist2;
+
 
 inline constexpr Bitboard FileMask[8] = {
     0x0101010101010101ULL << 0, 0x0101010101010101ULL << 1, 0x0101010101010101ULL << 2,

@@ -1,4 +1,4 @@
-#include "Recherche.h"
+#include "Search.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,18 +7,19 @@
 
 #include "Bitboard.h"
 #include "Board.h"
+#include "Console.h"
 #include "Evaluation.h"
-#include "GenMoves.h"
-#include "Hash.h"
-#include "Init.h"
 #include "Magic.h"
-#include "Makemove.h"
+#include "MakeMove.h"
+#include "MoveGen.h"
 #include "MoveOrder.h"
+#include "MoveText.h"
 #include "SearchControl.h"
 #include "Strength.h"
+#include "Tables.h"
 #include "Thread.h"
 #include "TimeControl.h"
-#include "Util.h"
+#include "TranspositionTable.h"
 
 std::atomic<uint64_t> LastElapsed{0};
 int32_t MultiPV = 1;

@@ -1,7 +1,7 @@
 // Make and unmake of moves and null moves, all incremental.
 #pragma once
 
-#include "Parametres.h"
+#include "Types.h"
 
 void MakeMove(Move m);
 void UnmakeMove();

@@ -1,6 +1,6 @@
-#include "Makemove.h"
+#include "MakeMove.h"
 
-#include "Init.h"
+#include "Tables.h"
 #include "Thread.h"
 
 namespace {

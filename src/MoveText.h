@@ -1,34 +1,12 @@
-// Console input and output, the millisecond clock, string helpers, and the
-// text form of moves.
+// The text form of moves and squares: reading and writing UCI moves, playing a
+// list of them, and the moves after "searchmoves".
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <vector>
 
-#include "Parametres.h"
-
-// Reads one line, trimmed of characters <= 32 at both ends. Returns false at
-// end of input, on a read failure, or once the reader of the output has gone.
-// Never reads past the line feed.
-bool ReadLine(std::string& line);
-
-// Writes text and one line feed with a single system call.
-void WriteLine(std::string_view text);
-
-std::string CopyFrom(const std::string& text, int index);    // 1-based index
-std::string FirstWord(const std::string& text, int index);   // up to the first blank
-std::string Trim(std::string_view text);
-// The words of text, separated by runs of characters <= 32
-std::vector<std::string_view> SplitWords(std::string_view text);
-int Pos(std::string_view word, std::string_view text);        // 1-based, 0 if absent
-
-// Strict decimal conversion to a signed 32-bit value; false on any other text
-bool ParseInt32(std::string_view text, int32_t& value);
-
-void InitClock();
-uint64_t ClockMs();
+#include "Types.h"
 
 // (letter - 'a') + 8 x (digit - '1'), low 8 bits: no range check
 int SquareFromText(std::string_view text);

@@ -1,4 +1,4 @@
-#include "Hash.h"
+#include "TranspositionTable.h"
 
 #include <atomic>
 #include <cstdlib>
@@ -44,17 +44,17 @@ Hash Decode(HashCell& cell) {
     entry.key1 = LoadWord(cell.keyCheck) ^ data ^ extra;
     entry.key2 = LoadWord(cell.key2);
     entry.best = Move(data);
-    entry.valeur = int16_t(uint16_t(data >> 32));
+    entry.value = int16_t(uint16_t(data >> 32));
     entry.priority = uint16_t(data >> 48);
-    entry.profondeur = uint8_t(extra);
+    entry.depth = uint8_t(extra);
     entry.flags = uint8_t(extra >> 8);
     return entry;
 }
 
 void Encode(HashCell& cell, const Hash& entry) {
-    const uint64_t data = uint64_t(entry.best) | uint64_t(uint16_t(entry.valeur)) << 32
+    const uint64_t data = uint64_t(entry.best) | uint64_t(uint16_t(entry.value)) << 32
                         | uint64_t(entry.priority) << 48;
-    const uint64_t extra = uint64_t(entry.profondeur) | uint64_t(entry.flags) << 8;
+    const uint64_t extra = uint64_t(entry.depth) | uint64_t(entry.flags) << 8;
     StoreWord(cell.keyCheck, entry.key1 ^ data ^ extra);
     StoreWord(cell.key2, entry.key2);
     StoreWord(cell.data, data);
@@ -171,9 +171,9 @@ int ProbeHash(int depth, int alpha, int beta, uint64_t key1, uint64_t key2) {
     if (slot.key1 != key1 || slot.key2 != key2)
         return NoValue;
     ThisThread.HashMove = slot.best;
-    if (depth > slot.profondeur)
+    if (depth > slot.depth)
         return NoValue;
-    int value = slot.valeur;
+    int value = slot.value;
     switch (slot.flags) {
     case BoundExact:
         return value;
@@ -196,7 +196,7 @@ void StoreHash(int depth, int value, int flag, uint64_t key1, uint64_t key2, int
     int priority = rootPly + depth + (flag == BoundExact ? 3 : 0);
 
     // An entry written from a later root (a new game, a take-back) is stale
-    if (int(slot.priority) - int(slot.profondeur) > rootPly + 3) {
+    if (int(slot.priority) - int(slot.depth) > rootPly + 3) {
         slot.priority = 0;
         Encode(cell, slot);
     }
@@ -214,9 +214,9 @@ void StoreHash(int depth, int value, int flag, uint64_t key1, uint64_t key2, int
     slot.best = move;
     slot.key1 = key1;
     slot.key2 = key2;
-    slot.valeur = int16_t(value);
+    slot.value = int16_t(value);
     slot.flags = uint8_t(flag);
-    slot.profondeur = uint8_t(depth);
+    slot.depth = uint8_t(depth);
     slot.priority = uint16_t(priority);
     Encode(cell, slot);
 }

@@ -68,16 +68,6 @@ struct PositionRecord {
     CastlingRules castlingRules;
 };
 
-struct ZobristSet {
-    uint64_t side;
-    uint64_t ep[64];
-    uint64_t castle[2][2];  // mixed into a key only in Fischer-random chess
-    uint64_t piece[2][7][64];
-};
-
-extern ZobristSet Zobrist1;
-extern ZobristSet Zobrist2;
-
 // Move word layout
 constexpr int MoveFrom(Move m) { return int(m & 63); }
 constexpr int MoveTo(Move m) { return int((m >> 6) & 63); }
@@ -115,13 +105,3 @@ constexpr int RelativeSquare(int side, int square) { return side == White ? squa
 constexpr int FileOf(int square) { return square & 7; }
 constexpr int RankOf(int square) { return square >> 3; }
 
-// One transposition-table entry (32 bytes)
-struct Hash {
-    uint64_t key1;          // 0 in an empty slot
-    uint64_t key2;
-    uint8_t profondeur;     // remaining depth of the stored result
-    uint8_t flags;          // 0 empty, 1 exact, 2 upper bound, 3 lower bound
-    int16_t valeur;
-    uint16_t priority;      // root ply + depth, +3 for an exact score
-    Move best;              // best or refuting move, 0 if none
-};

@@ -2,7 +2,7 @@
 // and capture generation for the quiescence search.
 #pragma once
 
-#include "Parametres.h"
+#include "Types.h"
 
 struct GenContext {
     int32_t from;

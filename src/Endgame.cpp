@@ -1,11 +1,11 @@
 // Endgame recognisers, consulted once little piece material is left.
-#include "Findepartie.h"
+#include "Endgame.h"
 
 #include <cstdlib>
 
 #include "Bitboard.h"
 #include "EvalTerms.h"
-#include "Init.h"
+#include "Tables.h"
 #include "Thread.h"
 
 namespace {

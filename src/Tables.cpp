@@ -1,4 +1,4 @@
-#include "Init.h"
+#include "Tables.h"
 
 #include <algorithm>
 #include <cmath>
@@ -27,6 +27,8 @@ Bitboard FileSpan[2][64];
 Bitboard SpaceMask[2];
 Bitboard StepTargets[16][64];
 int32_t FutilityMargin[16][64];
+ZobristSet Zobrist1;
+ZobristSet Zobrist2;
 
 int32_t RandomState = 1;
 

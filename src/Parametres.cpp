@@ -1,4 +1,0 @@
-#include "Parametres.h"
-
-ZobristSet Zobrist1;
-ZobristSet Zobrist2;
