@@ -128,9 +128,9 @@ void ScoreMoves(Move hashMove, int ply, MoveList& list) {
 }
 
 // Captures that lose more than a pawn, and quiet moves other than checks, are not searched
-void ScoreQuiescenceMoves(MoveList& list) {
+void ScoreQuiescenceMoves(MoveList& list, Move tableMove) {
     ScoreEachMove(
-        list, ThisThread.HashMove, [](int gain) { return gain > -PieceValue[Pawn] ? gain : LosingMove; },
+        list, tableMove, [](int gain) { return gain > -PieceValue[Pawn] ? gain : LosingMove; },
         [](Move m) { return MoveGivesCheck(m) ? QuiescenceCheckScore : LosingMove; });
 }
 

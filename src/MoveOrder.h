@@ -19,7 +19,7 @@ int StaticExchange(Move m, int side);
 void ScoreMoves(Move hashMove, int ply, MoveList& list);
 // Captures that lose more than a pawn, and quiet moves other than checks, score
 // LosingMove: the quiescence search does not search them
-void ScoreQuiescenceMoves(MoveList& list);
+void ScoreQuiescenceMoves(MoveList& list, Move tableMove);
 // From depth 5 on, root moves by the nodes their subtrees took, the table's move first
 void ScoreRootMoves(Move hashMove, MoveList& list);
 

@@ -166,7 +166,10 @@ int Quiescence(int alpha, int beta, int qdepth) {
     }
 
     // Step 7. Order
-    ScoreQuiescenceMoves(list);
+    // The table move is that of the last probe on this thread, made at an
+    // earlier full-width node (or the root): quiescence itself never probes,
+    // and the move orders its captures all the same
+    ScoreQuiescenceMoves(list, ThisThread.LastProbeMove);
 
     // Step 8. Search the moves worth trying
     for (int i = 1; i <= list.count; ++i) {
@@ -474,14 +477,16 @@ int AlphaBeta(int alpha, int beta, int depth, bool pvNode) {
         return r;
 
     // Step 7. Table probe: cut-offs only off the principal variation
+    const HashProbe probe = ProbeHash(depth, alpha, beta, key1, key2);
+    ThisThread.LastProbeMove = probe.move;   // the quiescence searches below order by it
     bool skipNull = false;
-    if (int r = ProbeHash(depth, alpha, beta, key1, key2); r == ValueSkipNull)
+    if (probe.value == ValueSkipNull)
         skipNull = true;
-    else if (r != NoValue && !pvNode)
-        return r;
+    else if (probe.value != NoValue && !pvNode)
+        return probe.value;
 
     // Step 8. The table move, searched first
-    Move hashMove = ThisThread.HashMove;
+    Move hashMove = probe.move;
 
     // Step 9. Depth used up: the quiescence search settles the captures
     if (depth <= 0 || ply >= MaxPly)
@@ -629,12 +634,13 @@ void PlayTableMoveForDrawnRoot(int depth) {
 
 // The root list in search order: by exchange and history first, by subtree size later
 void PrepareRootList(MoveList& list, int depth) {
-    ThisThread.HashMove = HashBestMove(CurrentState().key1, CurrentState().key2);
+    const Move tableMove = HashBestMove(CurrentState().key1, CurrentState().key2);
+    ThisThread.LastProbeMove = tableMove;   // quiescence's ordering reads it
     BuildRootList(list);
     if (depth < 5)
-        ScoreMoves(ThisThread.HashMove, 0, list);
+        ScoreMoves(tableMove, 0, list);
     else
-        ScoreRootMoves(ThisThread.HashMove, list);
+        ScoreRootMoves(tableMove, list);
 }
 
 // Progress lines once the search has run a while

@@ -58,8 +58,8 @@ struct alignas(ThreadLocalAlignment) SearchThread {
     ShownResult LastShownBest{};
 
     // Transposition table
-    Move HashMove{};      // move of the last probe whose keys matched
-    int32_t RootPly{};    // plyCounter of the search root
+    Move LastProbeMove{};  // move of the last probe on this thread whose keys matched, wherever it was made
+    int32_t RootPly{};     // plyCounter of the search root
 
     // Role: helper threads and the bench write nothing; only one thread stops a search on time
     bool SearchOutput = true;

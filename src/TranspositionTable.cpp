@@ -8,7 +8,6 @@
 
 #include "Platform.h"
 
-#include "Thread.h"
 
 alignas(64) HashCell* HashTable = nullptr;
 alignas(64) uint32_t HashSize = 0;
@@ -165,15 +164,14 @@ void WaitForHashReady() {
         Preparer.join();
 }
 
-int ProbeHash(int depth, int alpha, int beta, uint64_t key1, uint64_t key2) {
-    ThisThread.HashMove = 0;
-    const Hash slot = Decode(CellFor(key1));
-    if (slot.key1 != key1 || slot.key2 != key2)
-        return NoValue;
-    ThisThread.HashMove = slot.best;
+namespace {
+
+// The stored value as the probing node may use it: exact, a bound that settles
+// the window, or nothing (NoValue) when the entry is too shallow or settles nothing
+int UsableValue(const Hash& slot, int depth, int alpha, int beta) {
     if (depth > slot.depth)
         return NoValue;
-    int value = slot.value;
+    const int value = slot.value;
     switch (slot.flags) {
     case BoundExact:
         return value;
@@ -188,6 +186,15 @@ int ProbeHash(int depth, int alpha, int beta, uint64_t key1, uint64_t key2) {
     default:
         return NoValue;
     }
+}
+
+}  // namespace
+
+HashProbe ProbeHash(int depth, int alpha, int beta, uint64_t key1, uint64_t key2) {
+    const Hash slot = Decode(CellFor(key1));
+    if (slot.key1 != key1 || slot.key2 != key2)
+        return {NoValue, 0};
+    return {UsableValue(slot, depth, alpha, beta), slot.best};
 }
 
 void StoreHash(int depth, int value, int flag, uint64_t key1, uint64_t key2, int rootPly, Move move) {

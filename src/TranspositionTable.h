@@ -65,7 +65,14 @@ int HashMegabytes();
 // Zeroes the table (and waits until it is ready)
 void ClearHash();
 
-int ProbeHash(int depth, int alpha, int beta, uint64_t key1, uint64_t key2);
+// What a probe found: the value to use (NoValue when the entry settles nothing,
+// ValueSkipNull when a null move would fail) and the entry's move when both
+// keys matched (else 0)
+struct HashProbe {
+    int value;
+    Move move;
+};
+HashProbe ProbeHash(int depth, int alpha, int beta, uint64_t key1, uint64_t key2);
 void StoreHash(int depth, int value, int flag, uint64_t key1, uint64_t key2, int rootPly, Move move);
 
 // Starts loading the slot key1 addresses, so that a probe soon after finds it in cache

@@ -3,7 +3,6 @@
 
 #include <tuple>
 
-#include "Thread.h"
 #include "TranspositionTable.h"
 
 namespace {
@@ -35,9 +34,9 @@ TEST(HashTable, ProbeAnswersByBoundAndDepthAndGivesTheMoveOfItsOwnPositionOnly) 
     for (const auto& c : cases) {
         ClearHash();
         StoreHash(6, c.value, c.flag, KeyA, KeyA2, 0, SomeMove);
-        ThisThread.HashMove = OtherMove;
-        EXPECT_EQ(ProbeHash(c.depth, c.alpha, c.beta, c.key, c.key2), c.expected) << &c - cases;
-        EXPECT_EQ(ThisThread.HashMove, c.key == KeyA && c.key2 == KeyA2 ? SomeMove : 0u) << &c - cases;
+        const HashProbe probe = ProbeHash(c.depth, c.alpha, c.beta, c.key, c.key2);
+        EXPECT_EQ(probe.value, c.expected) << &c - cases;
+        EXPECT_EQ(probe.move, c.key == KeyA && c.key2 == KeyA2 ? SomeMove : 0u) << &c - cases;
     }
 }
 
@@ -78,7 +77,7 @@ TEST(HashTable, StoresMadeWhileTheTableIsBeingPreparedAreKept) {
         StoreHash(5, 7, BoundExact, slot + otherBits, KeyA2, 0, SomeMove);
     WaitForHashReady();
     for (uint64_t slot = HashSize - stride; slot > 0; slot -= stride)
-        ASSERT_EQ(ProbeHash(5, -100, 100, slot + otherBits, KeyA2), 7) << slot;
+        ASSERT_EQ(ProbeHash(5, -100, 100, slot + otherBits, KeyA2).value, 7) << slot;
     AllocateHash(HashMinMegabytes);
 }
 
