@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "Bitboard.h"
@@ -359,8 +360,6 @@ void SetCastlingRules(bool chess960, const Square (&rookFrom)[2][2]) {
     }
 }
 
-PositionRecord Backup;
-
 }  // namespace
 
 bool ReadFen(std::string_view text, std::string& error) {
@@ -375,7 +374,8 @@ bool ReadFen(std::string_view text, std::string& error) {
         || !CheckKings(placement, error) || !ReadFields(fields, placement, rest, error))
         return false;
 
-    std::memcpy(&Backup, &Position, sizeof(Position));
+    // The board as it was, for a position found impossible only once it is set up
+    const auto before = std::make_unique<PositionRecord>(Position);
     ClearPosition();
     for (Square s = 0; s < 64; ++s)
         if (placement.type[s])
@@ -403,7 +403,7 @@ bool ReadFen(std::string_view text, std::string& error) {
     state.move = 0;
 
     if (KingAttacked(Position.sideToMove ^ 1)) {
-        std::memcpy(&Position, &Backup, sizeof(Position));
+        Position = *before;
         error = "the side not to move is in check";
         return false;
     }

@@ -7,10 +7,6 @@
 #include "MoveGen.h"
 #include "MoveText.h"
 
-int32_t DivideDepth = 0;
-int32_t DivideMoveCount = 0;
-uint64_t PerftNodeCount = 0;
-
 // The generator is legal, so the last ply is counted without being played
 uint64_t PerftNodes(int depth) {
     if (depth == 0)
@@ -30,21 +26,21 @@ uint64_t PerftNodes(int depth) {
     return nodes;
 }
 
-uint64_t DivideNodes(int depth) {
+uint64_t DivideNodes(int depth, int rootDepth, int32_t& rootMoveCount) {
     if (depth == 0)
         return 1;
     MoveList list;
     GenerateLegal(list);
-    const bool atRoot = depth == DivideDepth;
+    const bool atRoot = depth == rootDepth;
     if (atRoot)
-        DivideMoveCount = list.count;
+        rootMoveCount = list.count;
     if (depth == 1 || list.count == 0)
         return uint64_t(list.count);
     uint64_t nodes = 0;
     for (int i = 1; i <= list.count; ++i) {
         MakeMove(list.moves[i]);
         uint64_t before = nodes;
-        nodes += DivideNodes(depth - 1);
+        nodes += DivideNodes(depth - 1, rootDepth, rootMoveCount);
         if (atRoot)
             WriteLine(MoveToText(list.moves[i]) + " noeuds " + std::to_string(nodes - before));
         UnmakeMove();
@@ -55,16 +51,16 @@ uint64_t DivideNodes(int depth) {
 void RunPerftCommand(int n) {
     const uint64_t start = ClockMs();
     for (int depth = 1; depth <= n; ++depth) {
-        PerftNodeCount = PerftNodes(depth);
+        const uint64_t nodes = PerftNodes(depth);
         const uint64_t elapsed = ClockMs() - start;
-        WriteLine("prof : " + std::to_string(depth) + " noeuds " + std::to_string(PerftNodeCount) + "   time "
+        WriteLine("prof : " + std::to_string(depth) + " noeuds " + std::to_string(nodes) + "   time "
                   + std::to_string(elapsed) + " ms");
     }
 }
 
 void RunDivideCommand(int d) {
-    DivideDepth = d;
-    PerftNodeCount = DivideNodes(d);
-    WriteLine("prof : " + std::to_string(d) + " noeuds " + std::to_string(PerftNodeCount));
-    WriteLine("nb moves : " + std::to_string(DivideMoveCount));
+    int32_t rootMoveCount = 0;
+    const uint64_t nodes = DivideNodes(d, d, rootMoveCount);
+    WriteLine("prof : " + std::to_string(d) + " noeuds " + std::to_string(nodes));
+    WriteLine("nb moves : " + std::to_string(rootMoveCount));
 }
