@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <memory>
 #include <string>
 
 #include "Board.h"
@@ -9,7 +10,6 @@
 #include "Search.h"
 #include "SearchControl.h"
 #include "Thread.h"
-#include "TimeControl.h"
 #include "TranspositionTable.h"
 
 namespace {
@@ -53,42 +53,55 @@ constexpr int BenchHashMegabytes = 16;
 
 }  // namespace
 
+namespace {
+
+// The bench writes no search lines of its own
+struct QuietSearch {
+    QuietSearch() { ThisThread.SearchOutput = false; }
+    ~QuietSearch() { ThisThread.SearchOutput = true; }
+};
+
+// A search of the board to `depth` and nothing else, whatever an earlier "go" asked
+SearchAnswer SearchToDepth(SearchSession& session, int depth) {
+    session.Limits.DepthLimit = depth;
+    session.Limits.Untimed = true;
+    session.NoTimeLimit = true;
+    session.SearchStartTime = ClockMs();
+    IterativeDeepening(session);
+    ConcludeSearch(session);
+    const SearchAnswer answer = ComposeAnswer(session);
+    session.Searching = false;
+    return answer;
+}
+
+}  // namespace
+
 uint64_t RunBench(int depth) {
     // The bench has its own table size so that its node count never depends on "Hash"
-    static PositionRecord saved;
-    saved = Position;
-    const int savedMegabytes = HashMegabytes();
-    const int32_t savedGameSearchCount = GameSearchCount;
-    const SearchLimits savedLimits = Limits;
+    const auto boardBefore = std::make_unique<PositionRecord>(Position);
+    const int megabytesBefore = HashMegabytes();
     AllocateHash(BenchHashMegabytes);
 
     uint64_t nodes = 0;
     const uint64_t start = ClockMs();
-    ThisThread.SearchOutput = false;
     int index = 0;
-    for (const char* fen : BenchPositions) {
-        std::string error;
-        if (!ReadFen(fen, error))
-            WriteLine("info string bench position " + std::to_string(index + 1) + " rejected: " + error);
-        ClearHash();
-        GameSearchCount = 0;
-        // Only the depth limits the bench, whatever an earlier "go" asked
-        Limits = SearchLimits{};
-        Limits.DepthLimit = depth;
-        Limits.Untimed = true;
-        NoTimeLimit = true;
-        Pondering = false;
-        StopSearch = false;
-        SearchStartTime = ClockMs();
-        IterativeDeepening();
-        const SearchAnswer answer = ConcludeSearch();
-        Searching = false;
-        nodes += ThreadNodes();
-        ++index;
-        WriteLine("Position " + std::to_string(index) + "/" + std::to_string(std::size(BenchPositions)) + ": "
-                  + std::to_string(ThreadNodes()) + " nodes, " + answer.BestMoveText);
+    {
+        const QuietSearch quiet;
+        for (const char* fen : BenchPositions) {
+            std::string error;
+            if (!ReadFen(fen, error))
+                WriteLine("info string bench position " + std::to_string(index + 1) + " rejected: " + error);
+            ClearHash();
+            // A fresh search, the first of its game
+            const auto session = std::make_unique_for_overwrite<SearchSession>();
+            const SearchAnswer answer = SearchToDepth(*session, depth);
+            ThisThread.Session = nullptr;
+            nodes += ThreadNodes();
+            ++index;
+            WriteLine("Position " + std::to_string(index) + "/" + std::to_string(std::size(BenchPositions)) + ": "
+                      + std::to_string(ThreadNodes()) + " nodes, " + answer.BestMoveText);
+        }
     }
-    ThisThread.SearchOutput = true;
     const uint64_t elapsed = std::max<uint64_t>(ClockMs() - start, 1);
 
     WriteLine("");
@@ -96,9 +109,7 @@ uint64_t RunBench(int depth) {
     WriteLine("Nodes searched  : " + std::to_string(nodes));
     WriteLine("Nodes/second    : " + std::to_string(nodes * 1000 / elapsed));
 
-    GameSearchCount = savedGameSearchCount;
-    Limits = savedLimits;
-    AllocateHash(savedMegabytes);
-    Position = saved;
+    AllocateHash(megabytesBefore);
+    Position = *boardBefore;
     return nodes;
 }

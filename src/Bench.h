@@ -6,7 +6,7 @@
 
 constexpr int BenchDefaultDepth = 8;
 
-// Searches every position to depth with its own 16 MB table, writes a line per
-// position and the totals, and returns the nodes; the position, the table's
-// size and the game's search count are as before afterwards
+// Searches every position to depth with its own 16 MB table, a fresh search
+// each, writes a line per position and the totals, and returns the nodes; the
+// board and the table's size are as before afterwards
 uint64_t RunBench(int depth);

@@ -38,8 +38,8 @@ void ResizeHash(int32_t megabytes) {
 }
 
 void SetThreads(int32_t threads) {
-    if (threads != SearchThreadsStarted())
-        StartSearchThreads(threads);
+    if (threads != SearchThreads.SearchThreadsStarted())
+        SearchThreads.StartSearchThreads(threads);
 }
 
 constexpr Option HashOption = {"Hash", OptionType::Spin, HashDefaultMegabytes, HashMinMegabytes, HashMaxMegabytes,

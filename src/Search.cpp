@@ -15,13 +15,11 @@
 #include "MoveOrder.h"
 #include "MoveText.h"
 #include "SearchControl.h"
-#include "Strength.h"
 #include "Tables.h"
 #include "Thread.h"
 #include "TimeControl.h"
 #include "TranspositionTable.h"
 
-std::atomic<uint64_t> LastElapsed{0};
 int32_t MultiPV = 1;
 
 namespace {
@@ -123,7 +121,7 @@ int Quiescence(int alpha, int beta, int qdepth) {
     // Step 1. Count the node for the clock; a node limit is watched here too
     ++ThisThread.PollCounter;
     CheckNodeLimit();
-    if (StopSearch)
+    if (Session().StopSearch)
         return alpha;
 
     // Step 2. The cannot-win cap
@@ -180,7 +178,7 @@ int Quiescence(int alpha, int beta, int qdepth) {
         MakeMove(m);
         const int v = -Quiescence(-beta, -alpha, qdepth - 1);
         UnmakeMove();
-        if (StopSearch)   // the caller drops the value
+        if (Session().StopSearch)   // the caller drops the value
             return alpha;
         if (v > alpha) {
             if (v >= beta)
@@ -340,7 +338,7 @@ bool NullMoveSearch(int beta, int depth, bool pvNode) {
     MakeNullMove();
     const int v = -AlphaBeta(-beta, -beta + 1, depth - NullMoveReduction, false);
     UnmakeNullMove();
-    if (StopSearch)
+    if (Session().StopSearch)
         return false;
     if (v >= beta) {
         StoreHash(depth - NullMoveReduction, beta, BoundLower, key1, key2, ThisThread.RootPly, 0);
@@ -415,12 +413,12 @@ int SearchNodeMoves(Node& node, MoveList& list) {
         int v = SearchChild(node.alpha, node.beta, newDepth, node.pvNode, !node.pvNode || best == -WindowBound, false);
 
         // Step 16.9. A reduced move that fails high is searched again, deeper
-        if (reduced && v >= node.beta && !StopSearch)
+        if (reduced && v >= node.beta && !Session().StopSearch)
             v = -AlphaBeta(-node.beta, -node.alpha, newDepth + LateMoveReduction, node.pvNode);
 
         // Step 16.10. Take the move back; a stop leaves the value unused
         UnmakeMove();
-        if (StopSearch)
+        if (Session().StopSearch)
             return NoValue;
 
         // Step 16.11. Cut-off: a quiet refutation becomes a killer, and the table keeps it
@@ -455,7 +453,7 @@ int AlphaBeta(int alpha, int beta, int depth, bool pvNode) {
 
     // Step 2. The clock, and a stop request
     PollClock();
-    if (StopSearch)
+    if (Session().StopSearch)
         return NoValue;
 
     // Step 3. Keys of the position, for the table
@@ -497,7 +495,7 @@ int AlphaBeta(int alpha, int beta, int depth, bool pvNode) {
         return beta;
 
     // Step 11. A stop seen during the null move ends the node
-    if (StopSearch)
+    if (Session().StopSearch)
         return NoValue;
 
     // Step 12. Moves; none means mate or stalemate
@@ -515,7 +513,7 @@ int AlphaBeta(int alpha, int beta, int depth, bool pvNode) {
     // Step 14. Internal deepening finds a first move for a PV node without one
     if (nodeDepth >= 3 && pvNode && hashMove == 0) {
         hashMove = InternalDeepening(alpha, beta, nodeDepth - 2);
-        if (StopSearch)
+        if (Session().StopSearch)
             return NoValue;
     }
 
@@ -590,8 +588,9 @@ namespace {
 
 void BuildRootList(MoveList& list) {
     list.count = 0;
-    if (Limits.SearchMovesActive)
-        AppendSearchMoves(Limits.SearchMoves, list);
+    const SearchLimits& limits = Session().Limits;
+    if (limits.SearchMovesActive)
+        AppendSearchMoves(limits.SearchMoves, list);
     else
         GenerateLegal(list);
 }
@@ -603,7 +602,10 @@ std::string StatisticsText(uint64_t elapsed) {
 }
 
 // The statistics of a result line: nothing in the first millisecond
-std::string ResultStatistics() { return LastElapsed > 0 ? StatisticsText(LastElapsed) : std::string(); }
+std::string ResultStatistics() {
+    const uint64_t elapsed = Session().LastElapsed;
+    return elapsed > 0 ? StatisticsText(elapsed) : std::string();
+}
 
 // A root score and its line: "info depth D [multipv i] score ... [statistics] pv m1 m2 ... "
 std::string ResultLine(int depth, int multipv, int score, const std::string& statistics, const Move* line,
@@ -620,16 +622,17 @@ std::string ResultLine(int depth, int multipv, int score, const std::string& sta
 void ShowResult(int depth, int multipv, int score, const std::string& statistics, const Move* line, int length) {
     Say(ResultLine(depth, multipv, score, statistics, line, length));
     if (multipv <= 1 && ThisThread.SearchOutput)
-        ThisThread.LastShownBest = {line[0], depth, score};
+        Session().LastShownBest = {line[0], depth, score};
 }
 
 // A draw already on the board is not searched
 bool RootDrawnByRule() { return CurrentState().halfmoveClock >= 100 || RepetitionCount(3) > 2; }
 
 void PlayTableMoveForDrawnRoot(int depth) {
-    ThisThread.BestLine[0] = HashSlotMove(CurrentState().key1);
-    ThisThread.AnswerDepth = depth;
-    ThisThread.AnswerScore = 0;
+    SearchSession& session = Session();
+    session.BestLine[0] = HashSlotMove(CurrentState().key1);
+    session.AnswerDepth = depth;
+    session.AnswerScore = 0;
 }
 
 // The root list in search order: by exchange and history first, by subtree size later
@@ -645,7 +648,7 @@ void PrepareRootList(MoveList& list, int depth) {
 
 // Progress lines once the search has run a while
 void ReportCurrentMove(Move m, int i, int depth) {
-    if (LastElapsed > ProgressQuietMs) {
+    if (Session().LastElapsed > ProgressQuietMs) {
         Say("info currmove " + MoveToText(m) + " currmovenumber " + std::to_string(i));
         if (i % 4 == 0 && depth > 5)
             Say(HashFullLine());
@@ -655,9 +658,10 @@ void ReportCurrentMove(Move m, int i, int depth) {
 // Every fourth root move of a long search
 void ReportStatistics(int i, int depth, int count) {
     if (i % 4 == 0 && depth > 5 && i != count) {
-        LastElapsed = ElapsedMs();
-        if (LastElapsed > ProgressQuietMs)
-            Say("info" + StatisticsText(LastElapsed));
+        const uint64_t elapsed = ElapsedMs();
+        Session().LastElapsed = elapsed;
+        if (elapsed > ProgressQuietMs)
+            Say("info" + StatisticsText(elapsed));
     }
 }
 
@@ -677,38 +681,34 @@ void RewardRootMove(Move m, int side) { ThisThread.HistoryTable[MovePiece(m) | s
 // Mated or stalemated at the root
 int ScoreWithoutMoves() { return CurrentState().inCheck ? -MateValue : 0; }
 
-// The exact lines of a search with several lines, best first
-struct RootLine {
-    int score;
-    int length;
-    Move pv[MaxSearchPlies + 1];
-};
-// Only the thread that answers searches several lines: one set for the process
-RootLine RootLines[MaxMoves + 1];
-int RootLineCount = 0;
-
 // Keeps the lines sorted by score; a line scored like an earlier one goes after it
 void InsertRootLine(int score) {
-    int at = RootLineCount++;
-    while (at > 0 && RootLines[at - 1].score < score) {
-        RootLines[at] = RootLines[at - 1];
+    SearchSession& session = Session();
+    RootLine* lines = session.RootLines;
+    int at = session.RootLineCount++;
+    while (at > 0 && lines[at - 1].score < score) {
+        lines[at] = lines[at - 1];
         --at;
     }
-    RootLines[at].score = score;
-    RootLines[at].length = std::min(ThisThread.PrincipalVariationLength, MaxSearchPlies);
+    lines[at].score = score;
+    lines[at].length = std::min(ThisThread.PrincipalVariationLength, MaxSearchPlies);
     const Move* line = ThisThread.PrincipalVariation + 1;
-    std::copy(line, line + RootLines[at].length, RootLines[at].pv);
+    std::copy(line, line + lines[at].length, lines[at].pv);
 }
 
 // The line to beat to enter the best lines: any score until there are enough of them
-int LowestShownScore(int lines) { return RootLineCount < lines ? -WindowBound : RootLines[lines - 1].score; }
+int LowestShownScore(int lines) {
+    const SearchSession& session = Session();
+    return session.RootLineCount < lines ? -WindowBound : session.RootLines[lines - 1].score;
+}
 
 void ReportRootLines(int depth, int lines) {
-    LastElapsed = ElapsedMs();
+    SearchSession& session = Session();
+    session.LastElapsed = ElapsedMs();
     const std::string statistics = ResultStatistics();
-    for (int j = 0; j < std::min(lines, RootLineCount); ++j)
-        ShowResult(depth, j + 1, RootLines[j].score, statistics, RootLines[j].pv,
-                   std::min(RootLines[j].length, depth));
+    for (int j = 0; j < std::min(lines, session.RootLineCount); ++j)
+        ShowResult(depth, j + 1, session.RootLines[j].score, statistics, session.RootLines[j].pv,
+                   std::min(session.RootLines[j].length, depth));
 }
 
 }  // namespace
@@ -735,7 +735,7 @@ bool SearchRootMoves(int depth, int beta, MoveList& list, Window window, Better 
     for (int i = 1; i <= list.count; ++i) {
         // Step 6.1. A stop ends the iteration between moves
         ++ThisThread.RootMoveCount;
-        if (StopSearch)
+        if (Session().StopSearch)
             break;
 
         // Step 6.2. The next move by order score
@@ -759,14 +759,14 @@ bool SearchRootMoves(int depth, int beta, MoveList& list, Window window, Better 
         ReportStatistics(i, depth, list.count);
 
         // Step 6.8. A move that beats alpha
-        if (!StopSearch && v > alpha)
+        if (!Session().StopSearch && v > alpha)
             better(m, v);
 
         // Step 6.9. Take the move back and look at the clock
         ThisThread.RootResearch = false;
         UnmakeMove();
         RootClockCheck();
-        if (StopSearch)
+        if (Session().StopSearch)
             break;
     }
     return moveTaken;
@@ -808,10 +808,11 @@ int RootSearch(int depth, int alpha, int beta) {
             ThisThread.RootBestMove = m;
             ThisThread.RootBestScore = v;
             CollectPrincipalVariation(depth, m, v);
-            LastElapsed = ElapsedMs();
-            if (LastElapsed > 0)
-                statistics = StatisticsText(LastElapsed);
-            if (LastElapsed > NewBestQuietMs)
+            const uint64_t elapsed = ElapsedMs();
+            Session().LastElapsed = elapsed;
+            if (elapsed > 0)
+                statistics = StatisticsText(elapsed);
+            if (elapsed > NewBestQuietMs)
                 ShowResult(depth, 0, alpha, statistics, ThisThread.PrincipalVariation + 1,
                            std::min(ThisThread.PrincipalVariationLength, depth));
         });
@@ -821,7 +822,7 @@ int RootSearch(int depth, int alpha, int beta) {
         alpha = ScoreWithoutMoves();
 
     // Step 8. A finished iteration is stored and counts as completed
-    if (!StopSearch) {
+    if (!Session().StopSearch) {
         StoreHash(depth, alpha, bound, key1, key2, ThisThread.RootPly, ThisThread.RootBestMove);
         ThisThread.LastCompletedDepth = depth;
         return alpha;
@@ -834,7 +835,8 @@ int RootSearch(int depth, int alpha, int beta) {
 int RootSearchLines(int depth, int lines) {
     const uint64_t key1 = CurrentState().key1, key2 = CurrentState().key2;
     const int side = Position.sideToMove;
-    RootLineCount = 0;
+    SearchSession& session = Session();
+    session.RootLineCount = 0;
     MoveList list;
     if (!PrepareRootSearch(depth, list))
         return 0;
@@ -843,9 +845,9 @@ int RootSearchLines(int depth, int lines) {
     // that each of the best lines gets an exact score
     const bool moveTaken = SearchRootMoves(
         depth, WindowBound, list,
-        [&](int) { return std::pair{LowestShownScore(lines), RootLineCount < lines}; },
+        [&](int) { return std::pair{LowestShownScore(lines), session.RootLineCount < lines}; },
         [&](Move m, int v) {
-            if (RootLineCount == 0 || v > RootLines[0].score) {
+            if (session.RootLineCount == 0 || v > session.RootLines[0].score) {
                 RewardRootMove(m, side);
                 ThisThread.RootBestMove = m;
                 ThisThread.RootBestScore = v;
@@ -855,23 +857,24 @@ int RootSearchLines(int depth, int lines) {
         });
 
     // Lines of an unfinished iteration would not all be exact: it is dropped
-    if (StopSearch)
+    if (session.StopSearch)
         return NoResult;
     ThisThread.LastCompletedDepth = depth;
     if (!moveTaken) {
         StoreHash(depth, ScoreWithoutMoves(), BoundUpper, key1, key2, ThisThread.RootPly, 0);
         return ScoreWithoutMoves();
     }
-    StoreHash(depth, RootLines[0].score, BoundExact, key1, key2, ThisThread.RootPly, ThisThread.RootBestMove);
-    std::copy(RootLines[0].pv, RootLines[0].pv + RootLines[0].length, ThisThread.PrincipalVariation + 1);
-    std::fill(ThisThread.PrincipalVariation + 1 + RootLines[0].length, std::end(ThisThread.PrincipalVariation),
-              Move(0));
-    ThisThread.PrincipalVariationLength = RootLines[0].length;
+    const RootLine& best = session.RootLines[0];
+    StoreHash(depth, best.score, BoundExact, key1, key2, ThisThread.RootPly, ThisThread.RootBestMove);
+    std::copy(best.pv, best.pv + best.length, ThisThread.PrincipalVariation + 1);
+    std::fill(ThisThread.PrincipalVariation + 1 + best.length, std::end(ThisThread.PrincipalVariation), Move(0));
+    ThisThread.PrincipalVariationLength = best.length;
     ThisThread.NewBestFound = true;
     ReportRootLines(depth, std::min(lines, MultiPV));   // a level may search more lines than it shows
-    for (int j = 0; j < std::min(lines, RootLineCount); ++j)
-        NoteLevelLine(j, RootLines[j].score, RootLines[j].pv, RootLines[j].length);
-    return RootLines[0].score;
+    // The lines of the last completed iteration are what the search returns
+    session.CompletedLineCount = std::min(lines, session.RootLineCount);
+    std::copy(session.RootLines, session.RootLines + session.CompletedLineCount, session.CompletedLines);
+    return best.score;
 }
 
 namespace {
@@ -913,7 +916,7 @@ Answer FallbackAnswer() {
     for (int i = 1; i <= root.count; ++i)
         if (tableMove != 0 && SameMoveText(root.moves[i], tableMove))
             answer.move = tableMove;
-    answer.depth = std::max(ThisThread.AnswerDepth, 1);
+    answer.depth = std::max(Session().AnswerDepth, 1);
     if (!RootDrawnByRule()) {
         MakeMove(answer.move);
         answer.score = -Evaluate();
@@ -926,21 +929,22 @@ Answer FallbackAnswer() {
 
 // The answer for a root that has legal moves
 Answer ChooseAnswer() {
-    const Move best = LegalCounterpart(ThisThread.BestLine[0]);
+    const SearchSession& session = Session();
+    const Move best = LegalCounterpart(session.BestLine[0]);
     if (best == 0)
         return FallbackAnswer();
     Answer answer{};
     answer.move = best;
-    answer.depth = ThisThread.AnswerDepth;
-    answer.score = ThisThread.AnswerScore;
-    answer.length = LegalPrefix(ThisThread.BestLine, std::max(ThisThread.AnswerDepth, 1), answer.line);
+    answer.depth = session.AnswerDepth;
+    answer.score = session.AnswerScore;
+    answer.length = LegalPrefix(session.BestLine, std::max(session.AnswerDepth, 1), answer.line);
     return answer;
 }
 
 std::string BestMoveLineFor(const Answer& answer) {
     std::string line = "bestmove " + MoveToText(answer.move);
     MakeMove(answer.move);
-    const Move* bestLine = ThisThread.BestLine;
+    const Move* bestLine = Session().BestLine;
     if (const Move reply = LegalCounterpart(bestLine[1]); reply != 0 && SameMoveText(answer.move, bestLine[0]))
         line += " ponder " + MoveToText(reply);
     UnmakeMove();
@@ -949,7 +953,7 @@ std::string BestMoveLineFor(const Answer& answer) {
 
 // Every answer comes with its score: a result line unless the last one written already showed it
 std::string AnswerScoreLine(const Answer& answer) {
-    const ShownResult& last = ThisThread.LastShownBest;
+    const ShownResult& last = Session().LastShownBest;
     const bool shown = last.depth == answer.depth && last.score == answer.score && SameMoveText(last.move, answer.move);
     if (shown || !ThisThread.SearchOutput)
         return {};
@@ -959,7 +963,8 @@ std::string AnswerScoreLine(const Answer& answer) {
 
 }  // namespace
 
-std::string BestMoveLine() {
+std::string BestMoveLine(SearchSession& session) {
+    ThisThread.Session = &session;
     MoveList legal;
     GenerateLegal(legal);
     if (legal.count == 0)
@@ -970,11 +975,13 @@ std::string BestMoveLine() {
 namespace {
 
 // A mate in the asked number of moves or fewer has been proven for the side to move
-bool MateFound(int score) { return Limits.MateLimit != 0 && score >= MateValue - (2 * Limits.MateLimit - 1); }
+bool MateFound(int score) {
+    const int32_t mateLimit = Session().Limits.MateLimit;
+    return mateLimit != 0 && score >= MateValue - (2 * mateLimit - 1);
+}
 
 // Steps 2 to 4: fresh ordering tables, king danger from this root, counters
 void PrepareSearchTables() {
-    std::memset(ThisThread.BestLine, 0, sizeof ThisThread.BestLine);
     std::memset(ThisThread.KillerMoves, 0, sizeof ThisThread.KillerMoves);
     std::memset(ThisThread.HistoryTable, 0, sizeof ThisThread.HistoryTable);
     std::memset(ThisThread.RootNodes, 0, sizeof ThisThread.RootNodes);
@@ -986,60 +993,101 @@ void PrepareSearchTables() {
 
 // The last iteration: the depth limit, or the plies a mate in the asked moves takes
 int LastIterationDepth() {
-    int lastDepth = std::min<int>(Limits.DepthLimit, MaxSearchPlies);
-    if (Limits.MateLimit != 0)
-        lastDepth = std::min(lastDepth, std::max(2, 2 * Limits.MateLimit - 1));
+    const SearchLimits& limits = Session().Limits;
+    int lastDepth = std::min<int>(limits.DepthLimit, MaxSearchPlies);
+    if (limits.MateLimit != 0)
+        lastDepth = std::min(lastDepth, std::max(2, 2 * limits.MateLimit - 1));
     return lastDepth;
 }
 
 // Step 5: iterations from depth 2 with the full window, until a limit or a stop
-void RunIterations() {
+void RunIterations(SearchSession& session) {
     const int lastDepth = LastIterationDepth();
     for (;;) {
         // Step 5.1. Announce the iteration
         ThisThread.FirstRootMoveDone = false;
         ++ThisThread.IterationDepth;
-        MainPastFirstIteration = ThisThread.IterationDepth > 2;
+        session.MainPastFirstIteration = ThisThread.IterationDepth > 2;
         Say("info depth " + std::to_string(ThisThread.IterationDepth));
         ThisThread.NewBestFound = false;
 
         // Step 5.2. Search the root; a level keeps lines of its own to choose among
-        const int lines = std::max<int>(MultiPV, LevelSearchLines());
+        const int lines = SearchedLines(session.Limits, MultiPV);
         const int score = lines > 1 ? RootSearchLines(ThisThread.IterationDepth, lines)
                                     : RootSearch(ThisThread.IterationDepth, -WindowBound, WindowBound);
 
         // Step 5.3. An iteration stopped during its first move is discarded
-        if (StopSearch && score == NoResult)
+        if (session.StopSearch && score == NoResult)
             return;
-        const bool completed = !StopSearch;
+        const bool completed = !session.StopSearch;
 
         // Step 5.4. The iteration's line becomes the answer
         if (ThisThread.NewBestFound) {
             for (int j = 0; j < ThisThread.IterationDepth; ++j)
-                ThisThread.BestLine[j] = ThisThread.PrincipalVariation[j + 1];
-            ThisThread.BestLine[ThisThread.IterationDepth] = 0;
-            ThisThread.AnswerDepth = ThisThread.IterationDepth;
-            ThisThread.AnswerScore = ThisThread.RootBestScore;
+                session.BestLine[j] = ThisThread.PrincipalVariation[j + 1];
+            session.BestLine[ThisThread.IterationDepth] = 0;
+            session.AnswerDepth = ThisThread.IterationDepth;
+            session.AnswerScore = ThisThread.RootBestScore;
         }
 
         // Step 5.5. A single root move needs no long thought
-        if (ThisThread.RootMoveCount == 1 && ThisThread.IterationDepth > 4 && !NoTimeLimit && !Pondering
-            && Limits.MateLimit == 0)
-            StopSearch = true;
+        if (ThisThread.RootMoveCount == 1 && ThisThread.IterationDepth > 4 && !session.NoTimeLimit
+            && !session.Pondering && session.Limits.MateLimit == 0)
+            session.StopSearch = true;
 
         // Step 5.6. The end-of-iteration clock check; a mate search ends once its mate is proven
         IterationClockCheck();
         if (completed && MateFound(score))
-            StopSearch = true;
+            session.StopSearch = true;
 
         // Step 5.7. The depth limit
-        if (ThisThread.IterationDepth >= lastDepth || StopSearch)
+        if (ThisThread.IterationDepth >= lastDepth || session.StopSearch)
             return;
     }
 }
 
+}  // namespace
+
+void IterativeDeepening(SearchSession& session) {
+    ThisThread.Session = &session;
+
+    // Step 1. Time budget
+    ComputeTimeBudget(session);
+    AnnounceTimeBudget(session);
+    session.LastShownBest = {};
+    session.AnswerDepth = session.AnswerScore = 0;
+    std::fill(std::begin(session.BestLine), std::end(session.BestLine), Move(0));
+
+    // Steps 2 to 4. Fresh tables and counters; the root
+    PrepareSearchTables();
+    ThisThread.IterationDepth = 1;
+    session.Searching = true;
+
+    // Step 5. The iterations
+    RunIterations(session);
+}
+
+void ConcludeSearch(SearchSession& session) {
+    // Step 6. A depth-limited search answers at once, unless it ponders
+    if (session.Limits.DepthLimit < MaxSearchPlies || ThisThread.IterationDepth == MaxSearchPlies)
+        session.NoTimeLimit = false;
+
+    // Step 7. The closing statistics
+    const uint64_t elapsed = ElapsedMs();
+    session.LastElapsed = elapsed;
+    if (elapsed > 0)
+        Say("info depth " + std::to_string(ThisThread.LastCompletedDepth) + StatisticsText(elapsed));
+
+    // Step 8. Table fill
+    Say(HashFullLine());
+
+    // Step 9. Hold the result back while pondering, thinking without limit or analysing
+    WaitWhileHeld(session);
+}
+
 // Step 10: the answer, with its score when the last result line did not show it
-SearchAnswer ComposeAnswer() {
+SearchAnswer ComposeAnswer(SearchSession& session) {
+    ThisThread.Session = &session;
     MoveList legal;
     GenerateLegal(legal);
     if (legal.count == 0)
@@ -1048,48 +1096,8 @@ SearchAnswer ComposeAnswer() {
     return {AnswerScoreLine(answer), BestMoveLineFor(answer)};
 }
 
-}  // namespace
-
-void IterativeDeepening() {
-    // Step 1. Time budget
-    ComputeTimeBudget();
-    AnnounceTimeBudget();
-    ThisThread.LastShownBest = {};
-    ThisThread.AnswerDepth = ThisThread.AnswerScore = 0;
-
-    // Steps 2 to 4. Fresh tables and counters; the root
-    PrepareSearchTables();
-    ThisThread.IterationDepth = 1;
-    Searching = true;
-
-    // Step 5. The iterations
-    RunIterations();
-}
-
-SearchAnswer ConcludeSearch() {
-    // Step 6. A depth-limited search answers at once, unless it ponders
-    if (Limits.DepthLimit < MaxSearchPlies || ThisThread.IterationDepth == MaxSearchPlies)
-        NoTimeLimit = false;
-
-    // Step 7. The closing statistics
-    LastElapsed = ElapsedMs();
-    if (LastElapsed > 0)
-        Say("info depth " + std::to_string(ThisThread.LastCompletedDepth) + StatisticsText(LastElapsed));
-
-    // Step 8. Table fill
-    Say(HashFullLine());
-
-    // Step 9. Hold the result back while pondering, thinking without limit or analysing
-    WaitWhileHeld();
-
-    // A level plays one of its best lines, and not always at once
-    PlayLevelLine(ThisThread.BestLine, ThisThread.AnswerScore);
-
-    // Step 10. The answer
-    return ComposeAnswer();
-}
-
-void HelperIterativeDeepening(int helper) {
+void HelperIterativeDeepening(SearchSession& session, int helper) {
+    ThisThread.Session = &session;
     ThisThread.SearchOutput = false;
     ThisThread.OwnsClock = false;
     PrepareSearchTables();
@@ -1098,7 +1106,7 @@ void HelperIterativeDeepening(int helper) {
     // Odd helpers start one ply deeper, so that threads spread over two depths
     const int lastDepth = LastIterationDepth();
     ThisThread.IterationDepth = 1 + helper % 2;
-    while (!StopSearch && ThisThread.IterationDepth < lastDepth) {
+    while (!Session().StopSearch && ThisThread.IterationDepth < lastDepth) {
         ThisThread.FirstRootMoveDone = false;
         ThisThread.NewBestFound = false;
         ++ThisThread.IterationDepth;

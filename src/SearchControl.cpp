@@ -1,53 +1,61 @@
 #include "SearchControl.h"
 
-#include <condition_variable>
-#include <mutex>
+#include <chrono>
 
-SearchLimits Limits;
+uint64_t SearchedNodes() {
+    const std::span<const NodeCounters> counters = Session().Counters;
+    if (counters.empty())
+        return ThreadNodes();
+    uint64_t nodes = 0;
+    for (const NodeCounters& thread : counters)
+        nodes += thread.full->load(std::memory_order_relaxed) + thread.quiescence->load(std::memory_order_relaxed);
+    return nodes;
+}
 
-std::atomic<bool> StopSearch{false};
-std::atomic<bool> Pondering{false};
-std::atomic<bool> NoTimeLimit{false};
-std::atomic<bool> InfiniteSearch{false};
-std::atomic<bool> Searching{false};
-std::atomic<bool> MainPastFirstIteration{false};
-std::atomic<uint64_t> SearchStartTime{0};
-std::atomic<uint64_t> MoveTimeStart{0};
-
-namespace {
-
-std::mutex ControlMutex;
-std::condition_variable ControlChanged;
-bool BudgetReady = true;   // under ControlMutex
-
-}  // namespace
-
-void AnnounceTimeBudget() {
+void AnnounceTimeBudget(SearchSession& session) {
     {
-        std::lock_guard lock(ControlMutex);
-        BudgetReady = true;
+        std::lock_guard lock(session.ControlMutex);
+        session.BudgetReady = true;
     }
-    ControlChanged.notify_all();
+    session.ControlChanged.notify_all();
 }
 
-void SignalSearchControl() {
-    { std::lock_guard lock(ControlMutex); }
-    ControlChanged.notify_all();
+void SignalSearchControl(SearchSession& session) {
+    { std::lock_guard lock(session.ControlMutex); }
+    session.ControlChanged.notify_all();
 }
 
-void ExpectTimeBudget() {
-    std::lock_guard lock(ControlMutex);
-    BudgetReady = false;
+void ExpectTimeBudget(SearchSession& session) {
+    std::lock_guard lock(session.ControlMutex);
+    session.BudgetReady = false;
 }
 
-void WaitForTimeBudget() {
-    std::unique_lock lock(ControlMutex);
-    ControlChanged.wait(lock, [] { return BudgetReady; });
+void WaitForTimeBudget(SearchSession& session) {
+    std::unique_lock lock(session.ControlMutex);
+    session.ControlChanged.wait(lock, [&] { return session.BudgetReady; });
 }
 
 // Pondering, and searches without a time limit, hold their answer; infinite
 // analysis holds it until "stop"
-void WaitWhileHeld() {
-    std::unique_lock lock(ControlMutex);
-    ControlChanged.wait(lock, [] { return !NoTimeLimit && !Pondering && !InfiniteSearch; });
+void WaitWhileHeld(SearchSession& session) {
+    std::unique_lock lock(session.ControlMutex);
+    session.ControlChanged.wait(
+        lock, [&] { return !session.NoTimeLimit && !session.Pondering && !session.InfiniteSearch; });
+}
+
+void HaltSession(SearchSession& session) {
+    session.NoTimeLimit = false;
+    session.Pondering = false;
+    session.InfiniteSearch = false;
+    session.StopSearch = true;
+    {
+        std::lock_guard lock(session.ControlMutex);
+        session.Halted = true;
+    }
+    session.ControlChanged.notify_all();
+}
+
+void PauseUnlessHalted(SearchSession& session, uint64_t ms) {
+    std::unique_lock lock(session.ControlMutex);
+    session.ControlChanged.wait_for(lock, std::chrono::milliseconds(ms), [&] { return session.Halted.load(); });
 }

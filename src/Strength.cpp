@@ -1,14 +1,10 @@
 #include "Strength.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
-#include <condition_variable>
 #include <iterator>
-#include <mutex>
 
 #include "Console.h"
-#include "TimeControl.h"
 
 namespace {
 
@@ -37,26 +33,8 @@ bool LimitStrength = false;
 int EloSetting = LevelEloDefault;
 int SkillLevel = SkillLevelMax;
 
-// The level armed for the running search, and the draws of its move. The "go"
-// handler writes them while no search runs; the search thread reads them and
-// disarms the level, and the hand-over that starts and ends a search orders both.
-bool LevelArmed = false;
-LevelPlan ArmedPlan{};
-bool PauseUnderClock = false;
-double ChoiceDraw = 0;
-double PauseDraw = 0;
 // Games since start-up that a level played: the seed of its draws
 uint64_t LevelGame = 0;
-
-// The lines of the last completed iteration, best first; the main search thread's alone
-int LineCount = 0;
-int LineScores[MaxLevelLines];
-int LineLengths[MaxLevelLines];
-Move LineMoves[MaxLevelLines][MaxSearchPlies + 1];
-
-std::mutex PauseMutex;
-std::condition_variable PauseCut;
-bool PauseEnded = false;   // under PauseMutex
 
 // SplitMix64: a well-spread 64-bit value from any input
 uint64_t Mix(uint64_t x) {
@@ -73,18 +51,18 @@ int Between(int low, int high, double t) { return int(std::lround(low + (high - 
 
 // A person takes a while over a move, though not all of the time the clock
 // allows: a fifth to a half of the budget, from the move's arrival, never
-// beyond the budget. A forced move comes at once.
-void PauseBeforeAnswer() {
-    if (!PauseUnderClock || LineCount < 2)
+// beyond the budget. A forced move comes at once; anything that ends the
+// search ends the pause.
+void PauseBeforeAnswer(SearchSession& session, int lineCount) {
+    const LevelOrder& level = session.Limits.Level;
+    if (!level.pauseUnderClock || lineCount < 2)
         return;
-    const uint64_t budget = TimeBudget.load();
-    const uint64_t wanted = MoveTimeStart.load() + uint64_t(double(budget) * (0.2 + 0.3 * PauseDraw));
-    const uint64_t deadline = std::min(wanted, SearchStartTime.load() + budget);
+    const uint64_t budget = session.TimeBudget.load();
+    const uint64_t wanted = session.MoveTimeStart.load() + uint64_t(double(budget) * (0.2 + 0.3 * level.pauseDraw));
+    const uint64_t deadline = std::min(wanted, session.SearchStartTime.load() + budget);
     const uint64_t now = ClockMs();
-    if (now >= deadline)
-        return;
-    std::unique_lock lock(PauseMutex);
-    PauseCut.wait_for(lock, std::chrono::milliseconds(deadline - now), [] { return PauseEnded; });
+    if (now < deadline)
+        PauseUnlessHalted(session, deadline - now);
 }
 
 }  // namespace
@@ -119,60 +97,41 @@ void SetLimitStrength(bool on) { LimitStrength = on; }
 void SetLevelElo(int elo) { EloSetting = elo; }
 void SetSkillLevel(int skill) { SkillLevel = skill; }
 
-void PrepareLevelSearch(SearchLimits& limits, uint64_t rootKey) {
-    LineCount = 0;
-    {
-        std::lock_guard lock(PauseMutex);
-        PauseEnded = false;
-    }
+void PlanLevelSearch(SearchLimits& limits, uint64_t rootKey, bool firstSearchOfGame) {
     const int elo = LevelElo();
-    LevelArmed = elo != FullStrength;
-    if (!LevelArmed)
+    LevelOrder& level = limits.Level;
+    level = LevelOrder{};
+    if (elo == FullStrength)
         return;
-    if (GameSearchCount == 0)
+    if (firstSearchOfGame)
         ++LevelGame;
-    ArmedPlan = PlanForElo(elo);
+    level.active = true;
+    level.plan = PlanForElo(elo);
     // Tools that fix the effort of a move get the answer as soon as it is known
-    PauseUnderClock = limits.ClockBudgetApplies && limits.NodeLimit == 0 && limits.MoveTimeLimit == 0
-                   && limits.MateLimit == 0 && limits.DepthLimit >= MaxSearchPlies;
-    limits.NodeLimit = limits.NodeLimit == 0 ? ArmedPlan.nodes : std::min(limits.NodeLimit, ArmedPlan.nodes);
+    level.pauseUnderClock = limits.ClockBudgetApplies && limits.NodeLimit == 0 && limits.MoveTimeLimit == 0
+                         && limits.MateLimit == 0 && limits.DepthLimit >= MaxSearchPlies;
+    limits.NodeLimit = limits.NodeLimit == 0 ? level.plan.nodes : std::min(limits.NodeLimit, level.plan.nodes);
     const uint64_t seed = Mix(Mix(LevelGame) ^ rootKey ^ uint64_t(elo));
-    ChoiceDraw = Uniform(seed);
-    PauseDraw = Uniform(Mix(seed));
+    level.choiceDraw = Uniform(seed);
+    level.pauseDraw = Uniform(Mix(seed));
 }
 
-int LevelSearchLines() { return LevelArmed ? ArmedPlan.lines : 1; }
-
-void NoteLevelLine(int index, int score, const Move* pv, int length) {
-    if (!LevelArmed || index >= MaxLevelLines)
+void PlayLevelLine(SearchSession& session) {
+    const LevelOrder& level = session.Limits.Level;
+    const int lineCount = std::min(session.CompletedLineCount, MaxLevelLines);
+    if (!level.active || lineCount == 0)
         return;
-    LineCount = index + 1;
-    LineScores[index] = score;
-    LineLengths[index] = std::min(length, MaxSearchPlies);
-    std::copy(pv, pv + LineLengths[index], LineMoves[index]);
-}
-
-void PlayLevelLine(Move* line, int32_t& score) {
-    if (!LevelArmed)
-        return;
-    LevelArmed = false;
-    if (LineCount == 0)
-        return;
-    PauseBeforeAnswer();
-    const int chosen = ChooseLevelLine(LineScores, LineCount, ArmedPlan, ChoiceDraw);
+    PauseBeforeAnswer(session, lineCount);
+    int scores[MaxLevelLines];
+    for (int i = 0; i < lineCount; ++i)
+        scores[i] = session.CompletedLines[i].score;
+    const int chosen = ChooseLevelLine(scores, lineCount, level.plan, level.choiceDraw);
     if (chosen == 0)
         return;   // the search's own answer
-    std::copy(LineMoves[chosen], LineMoves[chosen] + LineLengths[chosen], line);
-    std::fill(line + LineLengths[chosen], line + MaxSearchPlies + 1, Move(0));
-    score = LineScores[chosen];
-}
-
-void CutLevelPause() {
-    {
-        std::lock_guard lock(PauseMutex);
-        PauseEnded = true;
-    }
-    PauseCut.notify_all();
+    const RootLine& line = session.CompletedLines[chosen];
+    std::copy(line.pv, line.pv + line.length, session.BestLine);
+    std::fill(session.BestLine + line.length, std::end(session.BestLine), Move(0));
+    session.AnswerScore = line.score;
 }
 
 int ChooseLevelLine(const int* scores, int count, const LevelPlan& plan, double draw) {

@@ -18,14 +18,6 @@ constexpr int LevelEloDefault = 1500;
 constexpr int SkillLevelMax = 20;       // full strength
 constexpr int FullStrength = 0;         // LevelElo() when no level plays
 
-// What a level does in one search
-struct LevelPlan {
-    uint64_t nodes;       // node budget of a move
-    int lines;            // root moves it searches with exact scores and chooses among
-    int temperature;      // centipawns given up that make a move e times less likely than the best
-    int maxLoss;          // centipawns: a move that gives up more is never chosen
-};
-
 // The plan of the level that plays at `elo` on the UCI_Elo scale
 LevelPlan PlanForElo(int elo);
 // The UCI_Elo that a Skill Level below 20 stands for
@@ -39,20 +31,15 @@ void SetLimitStrength(bool on);
 void SetLevelElo(int elo);
 void SetSkillLevel(int skill);
 
-// "go", before the search starts: arms the level the options choose for this
-// search of the position with key `rootKey`, its node budget joining any node
-// limit of the "go" line
-void PrepareLevelSearch(SearchLimits& limits, uint64_t rootKey);
-// Root lines the search keeps for the level armed for this search; 1 when none is
-int LevelSearchLines();
-// After each completed search of several root lines: line `index` (0 the best)
-void NoteLevelLine(int index, int score, const Move* pv, int length);
-// Before the answer: under a clock, waits a while as a person would (until
-// CutLevelPause), then puts the chosen line into `line` and its score into
-// `score`. Does nothing when no level is armed; disarms it.
-void PlayLevelLine(Move* line, int32_t& score);
-// "stop", "go", "quit" and anything else that ends a search end the wait at once
-void CutLevelPause();
+// "go", before the search starts: the plan of the level the options choose
+// for this search of the position with key `rootKey`, its node budget joining
+// any node limit of the "go" line. The first search of a game moves the seed on.
+void PlanLevelSearch(SearchLimits& limits, uint64_t rootKey, bool firstSearchOfGame);
+// Once the search has ended and may answer: under a clock, waits a while as a
+// person would (anything that ends the search ends the wait), then picks one
+// of the search's last completed lines and makes it the session's answer.
+// Does nothing when no level plays.
+void PlayLevelLine(SearchSession& session);
 
 // The pick itself: among `count` scores (best first, engine units), with a
 // uniform draw in [0, 1); returns the index chosen

@@ -18,13 +18,8 @@ struct PawnEntry;
 struct MaterialEntry;
 struct ValueEntry;
 
-// What the last result line written showed of the best move, so that the
-// answer's own line is not written twice
-struct ShownResult {
-    Move move;
-    int32_t depth;
-    int32_t score;
-};
+// The search a thread works on (SearchControl)
+struct SearchSession;
 
 struct alignas(ThreadLocalAlignment) SearchThread {
     // Counters. The node counters are atomic so that the main search thread can
@@ -43,7 +38,6 @@ struct alignas(ThreadLocalAlignment) SearchThread {
     int32_t LastCompletedDepth{};
     Move PrincipalVariation[MaxSearchPlies + 1]{};  // [1..128], from the latest new best root move
     int32_t PrincipalVariationLength{};
-    Move BestLine[MaxSearchPlies + 1]{};            // [0] the move to play, [1] the expected reply
     uint64_t RootNodes[MaxMoves + 1]{};             // nodes spent below the move picked from each root slot
     Move RootBestMove{};
     int32_t RootBestScore{};
@@ -52,19 +46,15 @@ struct alignas(ThreadLocalAlignment) SearchThread {
     bool RootResearch{};
     bool FirstRootMoveDone{};
 
-    // The answer: the iteration and score BestLine comes from, and what was shown
-    int32_t AnswerDepth{};
-    int32_t AnswerScore{};
-    ShownResult LastShownBest{};
-
     // Transposition table
     Move LastProbeMove{};  // move of the last probe on this thread whose keys matched, wherever it was made
     int32_t RootPly{};     // plyCounter of the search root
 
-    // Role: helper threads and the bench write nothing; only one thread stops a search on time
+    // Role: the search it works on; helper threads and the bench write nothing,
+    // and only one thread stops a search on time
+    SearchSession* Session{};
     bool SearchOutput = true;
     bool OwnsClock = true;
-    int32_t SearchThreadIndex = -1;   // place among the search threads; -1 for a thread that searches alone
 
     // Scratch state of one evaluation, reset at every call
     Score PieceMobility[2]{};          // unweighted, by side
@@ -99,16 +89,12 @@ inline StateRecord& CurrentState() { return Position.states[Position.stateIndex]
 // A zeroed block for one of this thread's caches; the thread frees it when it ends
 void* AllocateThreadCache(size_t bytes);
 
-// Nodes of every thread of the running search (on a thread that searches alone,
-// its own), and this thread's own
-uint64_t SearchedNodes();
+// This thread's nodes
 uint64_t ThreadNodes();
 
-constexpr int MaxSearchThreads = 256;
-// Called once on search thread `index` (0 the main one, then the helpers), so
-// that SearchedNodes counts its nodes
-void RegisterSearchThread(int index);
-// How many search threads' nodes SearchedNodes adds; set while no search runs
-void SetSearchThreadCount(int threads);
-// Before the search threads wake: no count of the last search is seen by the next
-void ResetSearchThreadCounters();
+// Where another thread reads this thread's node counters
+struct NodeCounters {
+    std::atomic<uint64_t>* full;
+    std::atomic<uint64_t>* quiescence;
+};
+inline NodeCounters ThisThreadCounters() { return {&ThisThread.NodeCount, &ThisThread.QuiescenceNodeCount}; }

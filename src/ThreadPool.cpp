@@ -1,54 +1,37 @@
 #include "ThreadPool.h"
 
-#include <algorithm>
-#include <condition_variable>
-#include <iterator>
-#include <mutex>
 #include <string>
 #include <system_error>
-#include <thread>
-#include <vector>
 
 #include "Console.h"
 #include "Search.h"
 #include "Strength.h"
-#include "Thread.h"
 
-namespace {
+ThreadPool SearchThreads;
 
-bool SearchThreadStarted = false;
-// After "quit" the search that is being ended writes no "bestmove"
-std::atomic<bool> QuitRequested{false};
+ThreadPool::ThreadPool() : session(std::make_unique_for_overwrite<SearchSession>()) {}
 
-std::vector<std::thread> SearchThreads;   // [0] the main search thread, then the helpers
-std::mutex PoolMutex;
-std::condition_variable PoolWake;         // a new search, or the threads are to end
-std::condition_variable PoolDone;         // a thread has finished its part of a search
-uint64_t SearchGeneration = 0;            // counts searches; under PoolMutex
-bool PoolClosing = false;                 // under PoolMutex
-bool MainSearchRunning = false;           // under PoolMutex
-int HelpersRunning = 0;                   // under PoolMutex
-int ThreadsReady = 0;                     // threads waiting for their first search; under PoolMutex
-// The position every search thread copies when its search starts; written only while none runs
-PositionRecord SearchRoot;
+ThreadPool::~ThreadPool() { JoinSearchThreads(); }
 
 // Stops the helper threads of the running search and waits until they have ended
-void EndHelperSearches() {
-    std::unique_lock lock(PoolMutex);
-    if (HelpersRunning == 0)
+void ThreadPool::EndHelperSearches(SearchSession& current) {
+    std::unique_lock lock(mutex);
+    if (helpersRunning == 0)
         return;
-    StopSearch = true;
-    PoolDone.wait(lock, [] { return HelpersRunning == 0; });
+    current.StopSearch = true;
+    done.wait(lock, [&] { return helpersRunning == 0; });
 }
 
 // The main search thread's part: the iterations, then, once the helpers have
-// stopped, the answer
-void MainSearch() {
-    IterativeDeepening();
-    EndHelperSearches();
-    const SearchAnswer answer = ConcludeSearch();
-    Searching = false;
-    if (QuitRequested)
+// stopped, the answer (a level's choice among the search's lines when one plays)
+void ThreadPool::MainSearch(SearchSession& current) {
+    IterativeDeepening(current);
+    EndHelperSearches(current);
+    ConcludeSearch(current);
+    PlayLevelLine(current);
+    const SearchAnswer answer = ComposeAnswer(current);
+    current.Searching = false;
+    if (quitRequested)
         return;
     if (!answer.AnswerScoreText.empty())
         WriteLine(answer.AnswerScoreText);
@@ -56,121 +39,121 @@ void MainSearch() {
 }
 
 // A search thread's life: wait for a search, copy its root, search, say it is done
-void SearchThreadLoop(int id, uint64_t generation) {
-    RegisterSearchThread(id);
+void ThreadPool::ThreadLoop(int id, uint64_t seenGeneration) {
     {
-        std::lock_guard lock(PoolMutex);
-        ++ThreadsReady;
+        std::lock_guard lock(mutex);
+        counters[id] = ThisThreadCounters();
+        ++threadsReady;
     }
-    PoolDone.notify_all();
+    done.notify_all();
     for (;;) {
+        SearchSession* current;
         {
-            std::unique_lock lock(PoolMutex);
-            PoolWake.wait(lock, [&] { return PoolClosing || SearchGeneration != generation; });
-            if (PoolClosing)
+            std::unique_lock lock(mutex);
+            wake.wait(lock, [&] { return closing || generation != seenGeneration; });
+            if (closing)
                 return;
-            generation = SearchGeneration;
+            seenGeneration = generation;
+            current = session.get();
         }
-        Position = SearchRoot;
+        Position = searchRoot;
         if (id == 0)
-            MainSearch();
+            MainSearch(*current);
         else
-            HelperIterativeDeepening(id);
+            HelperIterativeDeepening(*current, id);
         {
-            std::lock_guard lock(PoolMutex);
+            std::lock_guard lock(mutex);
             if (id == 0)
-                MainSearchRunning = false;
+                mainSearchRunning = false;
             else
-                --HelpersRunning;
+                --helpersRunning;
         }
-        PoolDone.notify_all();
+        done.notify_all();
     }
 }
 
-void JoinSearchThreads() {
+void ThreadPool::JoinSearchThreads() {
     {
-        std::lock_guard lock(PoolMutex);
-        PoolClosing = true;
+        std::lock_guard lock(mutex);
+        closing = true;
     }
-    PoolWake.notify_all();
-    for (std::thread& thread : SearchThreads)
+    wake.notify_all();
+    for (std::thread& thread : threads)
         thread.join();
-    SearchThreads.clear();
-    SetSearchThreadCount(0);
-    std::lock_guard lock(PoolMutex);
-    PoolClosing = false;
-    ThreadsReady = 0;
+    threads.clear();
+    std::lock_guard lock(mutex);
+    closing = false;
+    threadsReady = 0;
 }
 
 // Without a thread there is no search, but the GUI still gets its one answer
-void AnswerWithoutSearch() {
-    AnnounceTimeBudget();
+void ThreadPool::AnswerWithoutSearch() {
+    AnnounceTimeBudget(*session);
     WriteLine("info string the search thread could not be started");
-    std::fill(std::begin(ThisThread.BestLine), std::end(ThisThread.BestLine), Move(0));
-    WriteLine(BestMoveLine());
+    WriteLine(BestMoveLine(*session));
 }
 
-}  // namespace
-
-void StartSearchThreads(int count) {
+void ThreadPool::StartSearchThreads(int count) {
     JoinSearchThreads();
     try {
-        while (int(SearchThreads.size()) < count)
-            SearchThreads.emplace_back(SearchThreadLoop, int(SearchThreads.size()), SearchGeneration);
+        while (int(threads.size()) < count)
+            threads.emplace_back(&ThreadPool::ThreadLoop, this, int(threads.size()), generation);
     } catch (const std::system_error&) {
-        WriteLine("info string only " + std::to_string(SearchThreads.size()) + " search threads could be started");
+        WriteLine("info string only " + std::to_string(threads.size()) + " search threads could be started");
     }
     // A helper's node counters are known once its thread runs
-    std::unique_lock lock(PoolMutex);
-    PoolDone.wait(lock, [] { return ThreadsReady == int(SearchThreads.size()); });
-    SetSearchThreadCount(int(SearchThreads.size()));
+    std::unique_lock lock(mutex);
+    done.wait(lock, [&] { return threadsReady == int(threads.size()); });
 }
 
-int SearchThreadsStarted() { return int(SearchThreads.size()); }
-
-void WaitForSearch() {
-    std::unique_lock lock(PoolMutex);
-    PoolDone.wait(lock, [] { return !MainSearchRunning; });
+void ThreadPool::WaitForSearch() {
+    std::unique_lock lock(mutex);
+    done.wait(lock, [&] { return !mainSearchRunning; });
 }
 
-void HaltSearch() {
-    NoTimeLimit = false;
-    Pondering = false;
-    InfiniteSearch = false;
-    StopSearch = true;
-    SignalSearchControl();
-    CutLevelPause();
-    if (SearchThreadStarted)
+void ThreadPool::HaltSearch() {
+    HaltSession(*session);
+    if (searchStarted)
         WaitForSearch();
 }
 
-void StartSearch(const SearchLimits& limits) {
-    Limits = limits;
-    Pondering = limits.Ponder;
-    NoTimeLimit = limits.Untimed;
-    InfiniteSearch = limits.Infinite;
-    SearchThreadStarted = true;
+void ThreadPool::StartSearch(std::unique_ptr<SearchSession> next) {
+    // Progress lines of the new search start from where the last one's clock stood
+    next->LastElapsed = session->LastElapsed.load();
+    session = std::move(next);
+    SearchSession& current = *session;
+    current.Pondering = current.Limits.Ponder;
+    current.NoTimeLimit = current.Limits.Untimed;
+    current.InfiniteSearch = current.Limits.Infinite;
+    current.GameSearchCount = gameSearchCount;
+    searchStarted = true;
     // Cleared here, not in the search thread, so that a "stop" right after "go" is never lost
-    StopSearch = false;
-    ExpectTimeBudget();
-    if (SearchThreads.empty()) {
+    current.StopSearch = false;
+    ExpectTimeBudget(current);
+    if (threads.empty()) {
         AnswerWithoutSearch();
         return;
     }
-    SearchRoot = Position;
-    MainPastFirstIteration = false;
-    ResetSearchThreadCounters();
-    {
-        std::lock_guard lock(PoolMutex);
-        ++SearchGeneration;
-        MainSearchRunning = true;
-        HelpersRunning = int(SearchThreads.size()) - 1;
+    ++gameSearchCount;
+    searchRoot = Position;
+    current.MainPastFirstIteration = false;
+    // No count of the last search is seen by the next
+    for (size_t i = 0; i < threads.size(); ++i) {
+        counters[i].full->store(0);
+        counters[i].quiescence->store(0);
     }
-    PoolWake.notify_all();
+    current.Counters = std::span<const NodeCounters>(counters, threads.size());
+    {
+        std::lock_guard lock(mutex);
+        ++generation;
+        mainSearchRunning = true;
+        helpersRunning = int(threads.size()) - 1;
+    }
+    wake.notify_all();
 }
 
-void EndSearchThreads() {
-    QuitRequested = true;
+void ThreadPool::EndSearchThreads() {
+    quitRequested = true;
     HaltSearch();
     JoinSearchThreads();
 }

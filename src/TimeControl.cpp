@@ -3,9 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-std::atomic<uint32_t> TimeBudget{0};
-std::atomic<uint32_t> TimeMaximum{0};
-int32_t GameSearchCount = 0;
 int32_t MoveOverhead = MoveOverheadDefault;
 
 namespace {
@@ -14,22 +11,23 @@ constexpr uint64_t MoveTimeMargin = 3;   // ms: the answer still has to travel a
 
 }  // namespace
 
-void ComputeTimeBudget() {
+void ComputeTimeBudget(SearchSession& session) {
+    const SearchLimits& limits = session.Limits;
     const bool white = Position.sideToMove == White;
     // An overdrawn clock counts as an empty one
-    const int32_t time = std::max(white ? Limits.WhiteTime : Limits.BlackTime, 0);
-    const int32_t increment = std::max(white ? Limits.WhiteIncrement : Limits.BlackIncrement, 0);
-    const uint32_t movesToGo = uint32_t(std::max(Limits.MovesToGo, 1));
+    const int32_t time = std::max(white ? limits.WhiteTime : limits.BlackTime, 0);
+    const int32_t increment = std::max(white ? limits.WhiteIncrement : limits.BlackIncrement, 0);
+    const uint32_t movesToGo = uint32_t(std::max(limits.MovesToGo, 1));
 
-    TimeBudget = 0;
+    session.TimeBudget = 0;
     ThisThread.PollCounter = 0;
     // What the GUI and the system take between moves is kept back
     const uint32_t avail = time > MoveOverhead + 40 ? uint32_t(time - MoveOverhead) : 40;
     const uint32_t inc = uint32_t(std::nearbyint(double(increment) * 0.6));
     uint32_t slice = uint32_t(double(avail) / double(movesToGo));
-    if (GameSearchCount == 0)
+    if (session.GameSearchCount == 0)
         slice *= 2;
-    else if (GameSearchCount == 1)
+    else if (session.GameSearchCount == 1)
         slice = uint32_t(std::nearbyint(double(slice) * 1.5));
 
     uint32_t budget = slice + inc;
@@ -47,61 +45,67 @@ void ComputeTimeBudget() {
         else
             budget = maximum = avail / 8 + 2;
     }
-    TimeMaximum = maximum;
-    TimeBudget = budget;
-    ++GameSearchCount;
+    session.TimeMaximum = maximum;
+    session.TimeBudget = budget;
+    ++session.GameSearchCount;
 }
 
-void AdjustBudgetOnPonderHit(uint64_t elapsed) {
-    const uint32_t budget = TimeBudget, maximum = TimeMaximum;
+void AdjustBudgetOnPonderHit(SearchSession& session, uint64_t elapsed) {
+    const uint32_t budget = session.TimeBudget, maximum = session.TimeMaximum;
     const uint64_t high = uint64_t(std::nearbyint(1.5 * budget));
     if (elapsed >= high)
         return;
     const uint64_t renewed = uint64_t(std::nearbyint(0.5 * budget)) < elapsed ? high : budget + elapsed;
-    TimeMaximum = uint32_t(renewed) + (maximum - budget);
-    TimeBudget = uint32_t(renewed);
+    session.TimeMaximum = uint32_t(renewed) + (maximum - budget);
+    session.TimeBudget = uint32_t(renewed);
 }
 
 namespace {
 
 // Tools' fixed time per move; stops a little early so the answer is in on time
-bool MoveTimeUp() {
-    return Limits.MoveTimeLimit != 0 && !Pondering && ThisThread.IterationDepth > 2
-        && ClockMs() - MoveTimeStart.load() + MoveTimeMargin >= uint64_t(Limits.MoveTimeLimit);
+bool MoveTimeUp(const SearchSession& session) {
+    const int32_t moveTime = session.Limits.MoveTimeLimit;
+    return moveTime != 0 && !session.Pondering && ThisThread.IterationDepth > 2
+        && ClockMs() - session.MoveTimeStart.load() + MoveTimeMargin >= uint64_t(moveTime);
 }
 
 // The first iteration always completes, and nothing but a stop ends a search without a time limit
-bool ClockMayStop() { return !NoTimeLimit && ThisThread.IterationDepth > 2; }
+bool ClockMayStop(const SearchSession& session) { return !session.NoTimeLimit && ThisThread.IterationDepth > 2; }
 
 }  // namespace
 
 // Any search thread may see the node limit reached: a busy machine may not run
 // the main thread for a while
 void StopAtNodeLimit() {
-    const bool watching = ThisThread.OwnsClock ? ThisThread.IterationDepth > 2 : MainPastFirstIteration.load();
-    if (watching && SearchedNodes() >= Limits.NodeLimit)
-        StopSearch = true;
+    SearchSession& session = Session();
+    const bool watching = ThisThread.OwnsClock ? ThisThread.IterationDepth > 2 : session.MainPastFirstIteration.load();
+    if (watching && SearchedNodes() >= session.Limits.NodeLimit)
+        session.StopSearch = true;
 }
 
 void CheckClock() {
-    if (!Searching || !ThisThread.OwnsClock)
+    SearchSession& session = Session();
+    if (!session.Searching || !ThisThread.OwnsClock)
         return;
-    if (Limits.ClockBudgetApplies) {
+    if (session.Limits.ClockBudgetApplies) {
         const uint64_t elapsed = ElapsedMs();
-        if (elapsed > TimeMaximum.load() && ClockMayStop())
-            StopSearch = true;
+        if (elapsed > session.TimeMaximum.load() && ClockMayStop(session))
+            session.StopSearch = true;
         // Past the budget a search ends only during the first move of an iteration, not in a re-search
-        if (elapsed > TimeBudget.load() && !ThisThread.RootResearch && !ThisThread.FirstRootMoveDone && ClockMayStop())
-            StopSearch = true;
+        if (elapsed > session.TimeBudget.load() && !ThisThread.RootResearch && !ThisThread.FirstRootMoveDone
+            && ClockMayStop(session))
+            session.StopSearch = true;
     }
-    if (MoveTimeUp())
-        StopSearch = true;
+    if (MoveTimeUp(session))
+        session.StopSearch = true;
 }
 
 void IterationClockCheck() {
-    if (Searching && Limits.ClockBudgetApplies && ElapsedMs() > TimeBudget.load() && ClockMayStop())
-        StopSearch = true;
-    if (Searching && MoveTimeUp())
-        StopSearch = true;
+    SearchSession& session = Session();
+    if (session.Searching && session.Limits.ClockBudgetApplies && ElapsedMs() > session.TimeBudget.load()
+        && ClockMayStop(session))
+        session.StopSearch = true;
+    if (session.Searching && MoveTimeUp(session))
+        session.StopSearch = true;
     CheckNodeLimit();
 }

@@ -9,30 +9,27 @@
 #include "SearchControl.h"
 #include "Thread.h"
 
-extern std::atomic<uint32_t> TimeBudget;    // ms: the normal thinking time
-extern std::atomic<uint32_t> TimeMaximum;   // ms: the hard limit
-extern int32_t GameSearchCount;             // searches since "ucinewgame": the first two get more time
-
 constexpr int MoveOverheadDefault = 880;
 extern int32_t MoveOverhead;                // ms of the clock kept back for the GUI's and the system's delays
 
 constexpr int ClockPollInterval = 5000;     // nodes between two readings of the clock, less one
 
-// Sets TimeBudget and TimeMaximum for the side to move from the clock of Limits
-void ComputeTimeBudget();
+// Sets the session's TimeBudget and TimeMaximum for the side to move from the
+// clock of its limits; counts the search among the game's
+void ComputeTimeBudget(SearchSession& session);
 
 // "ponderhit" after elapsed ms: an early hit gives the whole budget again after
 // it, a later one 1.5 budgets from the "go", a very late one nothing; the
 // margin between budget and hard limit stays the same
-void AdjustBudgetOnPonderHit(uint64_t elapsed);
+void AdjustBudgetOnPonderHit(SearchSession& session, uint64_t elapsed);
 
 // Milliseconds since the search began
-inline uint64_t ElapsedMs() { return ClockMs() - SearchStartTime.load(); }
+inline uint64_t ElapsedMs() { return ClockMs() - Session().SearchStartTime.load(); }
 
 // Sets StopSearch when the nodes of all search threads reach the limit
 void StopAtNodeLimit();
 inline void CheckNodeLimit() {
-    if (Limits.NodeLimit != 0)
+    if (Session().Limits.NodeLimit != 0)
         StopAtNodeLimit();
 }
 

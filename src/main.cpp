@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -70,12 +71,12 @@ bool ReadToolLimits(const std::string& line, SearchLimits& limits) {
 
 // What a "go" line asks. Each keyword is found anywhere in the line; the clock
 // values of the last "go" stand where the line gives none.
-SearchLimits ReadGoLimits(const std::string& line) {
+SearchLimits ReadGoLimits(const std::string& line, const SearchLimits& last) {
     SearchLimits limits;
-    limits.WhiteTime = Limits.WhiteTime;
-    limits.BlackTime = Limits.BlackTime;
-    limits.WhiteIncrement = Limits.WhiteIncrement;
-    limits.BlackIncrement = Limits.BlackIncrement;
+    limits.WhiteTime = last.WhiteTime;
+    limits.BlackTime = last.BlackTime;
+    limits.WhiteIncrement = last.WhiteIncrement;
+    limits.BlackIncrement = last.BlackIncrement;
 
     int32_t value;
     bool clockFields = false;
@@ -117,34 +118,38 @@ SearchLimits ReadGoLimits(const std::string& line) {
     return limits;
 }
 
+// A new search of the board: what the line asks, the clock from now, and a
+// level's plan when one plays
 void HandleGo(const std::string& line) {
     const uint64_t arrival = ClockMs();
-    HaltSearch();
-    SearchStartTime = ClockMs();
-    MoveTimeStart = arrival;
-    SearchLimits limits = ReadGoLimits(line);
-    PrepareLevelSearch(limits, CurrentState().key1);
-    StartSearch(limits);
+    SearchThreads.HaltSearch();
+    auto session = std::make_unique_for_overwrite<SearchSession>();
+    session->SearchStartTime = ClockMs();
+    session->MoveTimeStart = arrival;
+    session->Limits = ReadGoLimits(line, SearchThreads.CurrentSession().Limits);
+    PlanLevelSearch(session->Limits, CurrentState().key1, SearchThreads.GameSearchCount() == 0);
+    SearchThreads.StartSearch(std::move(session));
 }
 
 void HandlePonderHit() {
-    WaitForTimeBudget();
-    AdjustBudgetOnPonderHit(ClockMs() - SearchStartTime.load());
-    MoveTimeStart = ClockMs();   // the fixed time per move runs from the hit
-    Pondering = false;
-    NoTimeLimit = false;
-    SignalSearchControl();
+    SearchSession& session = SearchThreads.CurrentSession();
+    WaitForTimeBudget(session);
+    AdjustBudgetOnPonderHit(session, ClockMs() - session.SearchStartTime.load());
+    session.MoveTimeStart = ClockMs();   // the fixed time per move runs from the hit
+    session.Pondering = false;
+    session.NoTimeLimit = false;
+    SignalSearchControl(session);
 }
 
 // "setoption": the table is never resized or cleared under a running search
 void HandleSetOption(const std::string& line) {
-    HaltSearch();
+    SearchThreads.HaltSearch();
     SetOption(line);
 }
 
 void HandleNewGame() {
-    HaltSearch();
-    GameSearchCount = 0;
+    SearchThreads.HaltSearch();
+    SearchThreads.NewGame();
     ClearHash();
     ClearEvalCaches();
 }
@@ -154,7 +159,7 @@ void RunBenchLine(const std::string& line) {
     int32_t depth = BenchDefaultDepth;
     if (line != "bench" && !(ParseInt32(Trim(CopyFrom(line, 7)), depth) && depth >= 1))
         return;
-    HaltSearch();
+    SearchThreads.HaltSearch();
     RunBench(std::min(depth, int32_t(MaxSearchPlies)));
 }
 
@@ -176,7 +181,7 @@ bool ReadDepth(const std::string& text, int32_t& depth) {
 void RunPerftLine(const std::string& line) {
     int32_t depth;
     if (ReadDepth(FirstWord(Trim(CopyFrom(line, Pos("perft", line) + 6)), 1), depth)) {
-        HaltSearch();
+        SearchThreads.HaltSearch();
         RunPerftCommand(depth);
     }
 }
@@ -184,7 +189,7 @@ void RunPerftLine(const std::string& line) {
 void RunDivideLine(const std::string& line) {
     int32_t depth;
     if (ReadDepth(Trim(CopyFrom(line, Pos("divide", line) + 7)), depth)) {
-        HaltSearch();
+        SearchThreads.HaltSearch();
         RunDivideCommand(depth);
     }
 }
@@ -219,12 +224,12 @@ bool HandleLine(std::string line) {
         line.clear();
     }
     if (Pos("position", line) > 0 && (Pos("startpos", line) > 0 || Pos("fen", line) > 0)) {
-        HaltSearch();  // the board never changes under a running search
+        SearchThreads.HaltSearch();  // the board never changes under a running search
         if (HandlePosition(line))
             line.clear();
     }
     if (line == "stop") {
-        HaltSearch();
+        SearchThreads.HaltSearch();
         line.clear();
     }
     if (Pos("setoption", line) > 0) {
@@ -246,11 +251,11 @@ bool HandleLine(std::string line) {
     if (line == "quit")
         return false;
     if (line == "d") {
-        HaltSearch();
+        SearchThreads.HaltSearch();
         ShowBoard();
     }
     if (line == "eval") {
-        HaltSearch();  // the evaluation's scratch state is the search's too
+        SearchThreads.HaltSearch();  // the evaluation's scratch state is the search's too
         RunEvalCommand();
     }
     if (line == "bench" || line.rfind("bench ", 0) == 0)
@@ -265,8 +270,9 @@ void RunCommandLine(int argc, char** argv) {
         line += std::string(i > 1 ? " " : "") + argv[i];
     HandleLine(Trim(line));
     // Nothing can send "stop" or "ponderhit" to a search that waits for one
-    if (!InfiniteSearch && !Pondering)
-        WaitForSearch();
+    const SearchSession& session = SearchThreads.CurrentSession();
+    if (!session.InfiniteSearch && !session.Pondering)
+        SearchThreads.WaitForSearch();
 }
 
 }  // namespace
@@ -278,7 +284,7 @@ int RunEngine(int argc, char** argv) {
     InitTables();
     AllocateHash(HashDefaultMegabytes);
     InitClock();
-    StartSearchThreads(1);
+    SearchThreads.StartSearchThreads(1);
     std::string error;
     ReadFen(StartFen, error);
     WriteLine(Banner);
@@ -292,7 +298,7 @@ int RunEngine(int argc, char** argv) {
     }
     // end of input ends the engine as "quit" does; a running search ends
     // without its "bestmove" before anything is released
-    EndSearchThreads();
+    SearchThreads.EndSearchThreads();
     return 0;
 }
 

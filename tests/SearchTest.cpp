@@ -1,7 +1,7 @@
 // The search: pinned "go depth" results (tests/data/search_results.txt), draws by rule, the
 // guards of quiescence and alpha-beta, static exchange (tests/data/static_exchange.txt), the
 // "bestmove" line, the time budget and the clock.
-#include <cstring>
+#include <memory>
 #include <string>
 #include <tuple>
 
@@ -19,26 +19,37 @@ namespace {
 std::atomic<uint64_t>& NodeCount = ThisThread.NodeCount;
 std::atomic<uint64_t>& QuiescenceNodeCount = ThisThread.QuiescenceNodeCount;
 
-// A fresh small table, no clock limits, no output
+// A fresh small table, a fresh search without clock limits, no output
 class SearchTest : public ::testing::Test {
 protected:
     void SetUp() override {
         AllocateHash(HashMinMegabytes);
-        ThisThread.SearchOutput = StopSearch = Pondering = Searching = Limits.SearchMovesActive = false;
+        ThisThread.SearchOutput = false;
+        NewSession();
     }
     void TearDown() override {
-        ThisThread.SearchOutput = true, StopSearch = Searching = false;
-        Limits = SearchLimits{};
+        ThisThread.SearchOutput = true;
+        ThisThread.Session = nullptr;
     }
+    SearchSession& NewSession() {
+        session = std::make_unique_for_overwrite<SearchSession>();
+        ThisThread.Session = session.get();
+        return *session;
+    }
+    // What "go depth N" leaves: nodes, "bestmove" line, root score and principal variation
+    std::string GoDepth(int depth);
+
+    std::unique_ptr<SearchSession> session;
 };
 
-// What "go depth N" leaves: nodes, "bestmove" line, root score and principal variation
-std::string GoDepth(int depth) {
-    Limits.DepthLimit = depth, GameSearchCount = 0;
-    NoTimeLimit = true, StopSearch = false;   // a depth-limited search clears NoTimeLimit
-    SearchStartTime = ClockMs();
-    IterativeDeepening();
-    const SearchAnswer answer = ConcludeSearch();
+std::string SearchTest::GoDepth(int depth) {
+    SearchSession& search = NewSession();
+    search.Limits.DepthLimit = depth;
+    search.NoTimeLimit = true;   // a depth-limited search clears it
+    search.SearchStartTime = ClockMs();
+    IterativeDeepening(search);
+    ConcludeSearch(search);
+    const SearchAnswer answer = ComposeAnswer(search);
     std::string result = std::to_string(NodeCount + QuiescenceNodeCount);
     result.append(" ").append(answer.BestMoveText).append(ScoreText(HashSlot(CurrentState().key1).value));
     result.append(" pv");
@@ -102,22 +113,22 @@ TEST_F(SearchTest, BestMoveIsALegalMoveOfTheRootAndThePvEndsBeforeAMoveThatIsNot
         return PackMoveWord(SquareFromText(from), SquareFromText(to), piece, 0, 0, 0, 0, 3); };
     // No completed iteration: the table's move for the root if legal, else the first legal move
     ASSERT_TRUE(Load(StartFen));
-    std::memset(ThisThread.BestLine, 0, sizeof ThisThread.BestLine);
-    EXPECT_EQ(BestMoveLine(), "bestmove a2a3");
+    Move* line = session->BestLine;
+    EXPECT_EQ(BestMoveLine(*session), "bestmove a2a3");
     StoreHash(3, 0, BoundExact, CurrentState().key1, CurrentState().key2, 0, Generated("d2d4"));
-    EXPECT_EQ(BestMoveLine(), "bestmove d2d4");
-    ThisThread.BestLine[0] = move("d1", "h5", Queen);   // fits the board, but the e2 pawn is in the way
-    EXPECT_EQ(BestMoveLine(), "bestmove d2d4");
-    ThisThread.BestLine[0] = Generated("e2e4");
-    ThisThread.BestLine[1] = move("d8", "h4", Queen);   // a reply likewise: no ponder move
-    EXPECT_EQ(BestMoveLine(), "bestmove e2e4");
-    ThisThread.BestLine[1] = move("e7", "e5", Pawn);
-    EXPECT_EQ(BestMoveLine(), "bestmove e2e4 ponder e7e5");
+    EXPECT_EQ(BestMoveLine(*session), "bestmove d2d4");
+    line[0] = move("d1", "h5", Queen);   // fits the board, but the e2 pawn is in the way
+    EXPECT_EQ(BestMoveLine(*session), "bestmove d2d4");
+    line[0] = Generated("e2e4");
+    line[1] = move("d8", "h4", Queen);   // a reply likewise: no ponder move
+    EXPECT_EQ(BestMoveLine(*session), "bestmove e2e4");
+    line[1] = move("e7", "e5", Pawn);
+    EXPECT_EQ(BestMoveLine(*session), "bestmove e2e4 ponder e7e5");
 
     // The root move is on the board while its line is collected from the table
-    MakeMove(ThisThread.BestLine[0]);
+    MakeMove(line[0]);
     StoreHash(1, 0, BoundExact, CurrentState().key1, ~CurrentState().key2, 0, move("d8", "h4", Queen));
-    CollectPrincipalVariation(4, ThisThread.BestLine[0], 0);
+    CollectPrincipalVariation(4, line[0], 0);
     EXPECT_EQ(ThisThread.PrincipalVariationLength, 1);
     UnmakeMove();
     EXPECT_EQ(WriteFen(), StartFen);   // every move taken back
@@ -128,65 +139,70 @@ TEST_F(SearchTest, TimeBudgetOfTheSideToMoveAndItsRenewalOnAPonderHit) {
         for (const DataLine& c : ReadData("time_budget.txt")) {
             ASSERT_TRUE(Load(fen));
             const std::vector<int> n = Numbers(c);
-            Limits.WhiteTime = Limits.BlackTime = 1, Limits.WhiteIncrement = Limits.BlackIncrement = 77777;
-            (Position.sideToMove == White ? Limits.WhiteTime : Limits.BlackTime) = n[1];
-            (Position.sideToMove == White ? Limits.WhiteIncrement : Limits.BlackIncrement) = n[2];
-            MoveOverhead = n[0], Limits.MovesToGo = n[3], GameSearchCount = n[4];
-            ComputeTimeBudget();
-            EXPECT_EQ(std::make_tuple(int(TimeBudget), int(TimeMaximum), GameSearchCount),
+            SearchSession& search = NewSession();
+            SearchLimits& limits = search.Limits;
+            limits.WhiteTime = limits.BlackTime = 1, limits.WhiteIncrement = limits.BlackIncrement = 77777;
+            (Position.sideToMove == White ? limits.WhiteTime : limits.BlackTime) = n[1];
+            (Position.sideToMove == White ? limits.WhiteIncrement : limits.BlackIncrement) = n[2];
+            MoveOverhead = n[0], limits.MovesToGo = n[3], search.GameSearchCount = n[4];
+            ComputeTimeBudget(search);
+            EXPECT_EQ(std::make_tuple(int(search.TimeBudget), int(search.TimeMaximum), search.GameSearchCount),
                       std::make_tuple(n[5], n[6], n[4] + 1)) << c.rule << " (" << fen << ")";
         }
     MoveOverhead = MoveOverheadDefault;
     for (const DataLine& c : ReadData("ponder_hit.txt")) {
         const std::vector<int> n = Numbers(c);
-        TimeBudget = n[0], TimeMaximum = n[1];
-        AdjustBudgetOnPonderHit(n[2]);
-        EXPECT_EQ(std::make_pair(int(TimeBudget), int(TimeMaximum)), std::make_pair(n[3], n[4])) << c.rule;
+        session->TimeBudget = n[0], session->TimeMaximum = n[1];
+        AdjustBudgetOnPonderHit(*session, n[2]);
+        EXPECT_EQ(std::make_pair(int(session->TimeBudget), int(session->TimeMaximum)), std::make_pair(n[3], n[4]))
+            << c.rule;
     }
 }
 
 TEST_F(SearchTest, WhatStopsATimedSearch) {
-    auto stops = [](int polled = 5000) {
-        return StopSearch = false, ThisThread.PollCounter = polled, PollClock(), !!StopSearch;
+    SearchSession& search = *session;
+    SearchLimits& limits = search.Limits;
+    auto stops = [&](int polled = 5000) {
+        return search.StopSearch = false, ThisThread.PollCounter = polled, PollClock(), !!search.StopSearch;
     };
-    Searching = true, NoTimeLimit = false, ThisThread.RootResearch = ThisThread.FirstRootMoveDone = false;
-    ThisThread.IterationDepth = 3, TimeBudget = 50, TimeMaximum = 100;
-    SearchStartTime = ClockMs() - 100000;   // past both limits
+    search.Searching = true, search.NoTimeLimit = false;
+    ThisThread.RootResearch = ThisThread.FirstRootMoveDone = false;
+    ThisThread.IterationDepth = 3, search.TimeBudget = 50, search.TimeMaximum = 100;
+    search.SearchStartTime = ClockMs() - 100000;   // past both limits
     EXPECT_FALSE(stops(4999));   // the clock is read on every 5001st node
     EXPECT_TRUE(stops());
-    NoTimeLimit = true;   // infinite, ponder and depth searches
+    search.NoTimeLimit = true;   // infinite, ponder and depth searches
     EXPECT_FALSE(stops());
-    NoTimeLimit = false, ThisThread.IterationDepth = 2;   // the first iteration always completes
+    search.NoTimeLimit = false, ThisThread.IterationDepth = 2;   // the first iteration always completes
     EXPECT_FALSE(stops());
     // Past the budget but within the hard limit: only during the first root move, not in a re-search
-    ThisThread.IterationDepth = 3, TimeMaximum = 60000;
-    SearchStartTime = ClockMs() - 1000;
+    ThisThread.IterationDepth = 3, search.TimeMaximum = 60000;
+    search.SearchStartTime = ClockMs() - 1000;
     EXPECT_TRUE(stops());
     ThisThread.RootResearch = true;
     EXPECT_FALSE(stops());
     ThisThread.RootResearch = false, ThisThread.FirstRootMoveDone = true;
     EXPECT_FALSE(stops());
     IterationClockCheck();   // between iterations the budget alone counts
-    EXPECT_TRUE(StopSearch);
+    EXPECT_TRUE(search.StopSearch);
 
     // A search limited only by movetime or nodes does not look at the clock's budget
-    Limits.ClockBudgetApplies = false;
+    limits.ClockBudgetApplies = false;
     ThisThread.FirstRootMoveDone = false;
     EXPECT_FALSE(stops());
-    Limits.MoveTimeLimit = 2000, MoveTimeStart = ClockMs() - 1000;
+    limits.MoveTimeLimit = 2000, search.MoveTimeStart = ClockMs() - 1000;
     EXPECT_FALSE(stops());
-    MoveTimeStart = ClockMs() - 2000;
+    search.MoveTimeStart = ClockMs() - 2000;
     EXPECT_TRUE(stops());
-    Pondering = true;   // the fixed time runs from the ponder hit
+    search.Pondering = true;   // the fixed time runs from the ponder hit
     EXPECT_FALSE(stops());
-    Pondering = false, Limits.MoveTimeLimit = 0, Limits.NodeLimit = 100;
+    search.Pondering = false, limits.MoveTimeLimit = 0, limits.NodeLimit = 100;
     NodeCount = 99, QuiescenceNodeCount = 0;
     EXPECT_FALSE(stops(0));
     NodeCount = 100;
     EXPECT_TRUE(stops(0));   // every node looks at the node count
     ThisThread.IterationDepth = 2;
     EXPECT_FALSE(stops(0));
-    Limits.NodeLimit = 0, Limits.ClockBudgetApplies = true;
 }
 
 }  // namespace

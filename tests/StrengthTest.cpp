@@ -2,10 +2,14 @@
 // picks among the scored lines of its search.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include "Console.h"
 #include "Options.h"
+#include "SearchControl.h"
 #include "Strength.h"
 
 namespace {
@@ -43,6 +47,86 @@ TEST(LevelPlans, StrongerLevelsSearchMoreNodesAndKeepSeveralLines) {
         EXPECT_LT(PlanForElo(elo).nodes, PlanForElo(elo + 10).nodes) << elo;
         EXPECT_GE(PlanForElo(elo).lines, 2) << elo;
     }
+}
+
+// The plans the calibration matches fitted, at their six points
+TEST(LevelPlans, EachCalibratedPointKeepsItsFittedPlan) {
+    const struct { int elo; LevelPlan plan; } points[] = {
+        {1350, {1000, 5, 70, 250}},   {1500, {16000, 4, 55, 200}},  {1650, {30000, 3, 40, 150}},
+        {1800, {48000, 2, 28, 120}},  {1950, {140000, 2, 18, 95}},  {2050, {1000000, 2, 8, 50}},
+    };
+    for (const auto& p : points) {
+        const LevelPlan plan = PlanForElo(p.elo);
+        EXPECT_EQ(std::make_tuple(plan.nodes, plan.lines, plan.temperature, plan.maxLoss),
+                  std::make_tuple(p.plan.nodes, p.plan.lines, p.plan.temperature, p.plan.maxLoss)) << p.elo;
+    }
+}
+
+// Twenty evenly spread draws over the level's own lines, about ten centipawns apart:
+// the line each draw picks, as the calibrated levels played
+TEST(LevelChoice, FixedDrawsPickPinnedLinesAtEachCalibratedPoint) {
+    const int scores[] = {0, -20, -40, -60, -90, -130, -180, -240};
+    const struct { int elo; const char* picks; } points[] = {
+        {1350, "00000111112222333444"}, {1500, "00000011111122223333"}, {1650, "00000000111111122222"},
+        {1800, "00000000000011111111"}, {1950, "00000000000011111111"}, {2050, "00000000000000011111"},
+    };
+    for (const auto& p : points) {
+        const LevelPlan plan = PlanForElo(p.elo);
+        std::string picks;
+        for (int i = 0; i < 20; ++i)
+            picks += char('0' + ChooseLevelLine(scores, plan.lines, plan, (i + 0.5) / 20));
+        EXPECT_EQ(picks, p.picks) << p.elo;
+    }
+}
+
+// After the search: the level's line becomes the answer, and anything that
+// ends the search ends the pause before it
+TEST(LevelChoice, TheChosenLineBecomesTheAnswerAndAHaltCutsThePause) {
+    auto session = std::make_unique_for_overwrite<SearchSession>();
+    LevelOrder& level = session->Limits.Level;
+    level.active = true;
+    level.plan = PlanForElo(LevelEloMin);
+    level.choiceDraw = 0.99;   // the last of the lines within reach
+    level.pauseUnderClock = true;
+    const Move lines[3][2] = {{11, 12}, {21, 22}, {31, 32}};
+    for (int i = 0; i < 3; ++i)
+        session->CompletedLines[i] = {-10 * i, 2, {lines[i][0], lines[i][1]}};
+    session->CompletedLineCount = 3;
+    session->BestLine[0] = lines[0][0], session->BestLine[2] = 99;
+    session->TimeBudget = 600000;   // a pause of two minutes at least, unless cut
+    session->SearchStartTime = session->MoveTimeStart = ClockMs();
+    HaltSession(*session);
+    const uint64_t start = ClockMs();
+    PlayLevelLine(*session);
+    EXPECT_LT(ClockMs() - start, 60000u);
+    EXPECT_EQ(std::vector<Move>(session->BestLine, session->BestLine + 3), (std::vector<Move>{31, 32, 0}));
+    EXPECT_EQ(session->AnswerScore, -20);
+
+    level.active = false;   // full strength keeps the search's own answer
+    session->BestLine[0] = 7;
+    PlayLevelLine(*session);
+    EXPECT_EQ(session->BestLine[0], 7u);
+}
+
+// A level's node budget joins the node limit of the "go" line, the smaller counting
+TEST(LevelPlans, TheNodeBudgetJoinsTheLimitsOfTheGoLine) {
+    Set("UCI_LimitStrength", "true");
+    Set("UCI_Elo", "1500");
+    SearchLimits clock;
+    PlanLevelSearch(clock, 1, true);
+    EXPECT_EQ(clock.NodeLimit, 16000u);
+    EXPECT_TRUE(clock.Level.active && clock.Level.pauseUnderClock);
+    SearchLimits tool;
+    tool.NodeLimit = 5000, tool.ClockBudgetApplies = false;
+    PlanLevelSearch(tool, 1, false);
+    EXPECT_EQ(tool.NodeLimit, 5000u);
+    EXPECT_FALSE(tool.Level.pauseUnderClock) << "tools that fix the effort get the answer at once";
+    Set("UCI_LimitStrength", "false");
+    Set("UCI_Elo", std::to_string(LevelEloDefault));
+    SearchLimits full;
+    PlanLevelSearch(full, 1, false);
+    EXPECT_FALSE(full.Level.active);
+    EXPECT_EQ(full.NodeLimit, 0u);
 }
 
 TEST(LevelOptions, LimitStrengthWithUciEloOutranksSkillLevel) {
