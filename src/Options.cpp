@@ -99,8 +99,7 @@ std::string OptionName(const std::string& line) {
 
 // The number after "value"; false when absent or malformed
 bool OptionValue(const std::string& line, int32_t& value) {
-    const int at = Pos("value", line);
-    return at > 0 && ParseInt32(Trim(CopyFrom(line, at + 6)), value);
+    return Contains(line, "value") && ParseInt32(RestAfter(line, "value"), value);
 }
 
 // Hash keeps its own rule, and Ponder is only announced
@@ -108,8 +107,7 @@ bool SetByName(const Option& option) { return option.onChange && option.onChange
 
 // A check's "true" or "false" after "value", in any case
 bool OptionFlag(const std::string& line, int32_t& value) {
-    const int at = Pos("value", line);
-    const std::string text = Lowercase(at > 0 ? Trim(CopyFrom(line, at + 6)) : std::string());
+    const std::string text = Lowercase(RestAfter(line, "value"));
     value = text == "true";
     return text == "true" || text == "false";
 }
@@ -141,9 +139,8 @@ void SetByValue(const Option& option, const std::string& line) {
 // "Hash value N" as the engine has always read it: the two words with one blank
 // between them, anywhere in a line that names an option
 void SetHashByText(const std::string& line) {
-    const int at = Pos("Hash value", line);
     int32_t megabytes;
-    if (Pos("name", line) > 0 && at > 0 && ParseInt32(Trim(CopyFrom(line, at + 11)), megabytes))
+    if (Contains(line, "name") && Contains(line, "Hash value") && ParseInt32(RestAfter(line, "Hash value"), megabytes))
         HashOption.onChange(std::clamp(megabytes, HashOption.min, HashOption.max));
 }
 

@@ -1,14 +1,35 @@
 #include "Text.h"
 
-std::string CopyFrom(const std::string& text, int index) {
-    if (index < 1 || size_t(index) > text.size())
-        return index < 1 ? text : std::string();
-    return text.substr(size_t(index - 1));
+bool Contains(std::string_view text, std::string_view word) { return text.find(word) != std::string_view::npos; }
+
+namespace {
+
+// The text from `start` on, trimmed; empty past the end
+std::string TrimmedFrom(std::string_view line, size_t start) {
+    return start < line.size() ? Trim(line.substr(start)) : std::string();
 }
 
-std::string FirstWord(const std::string& text, int index) {
-    std::string rest = CopyFrom(text, index);
+}  // namespace
+
+std::string RestAfter(std::string_view line, std::string_view keyword) {
+    const size_t at = line.find(keyword);
+    return at == std::string_view::npos ? std::string() : TrimmedFrom(line, at + keyword.size() + 1);
+}
+
+std::string WordAfter(std::string_view line, std::string_view keyword) {
+    const std::string rest = RestAfter(line, keyword);
     return rest.substr(0, rest.find(' '));
+}
+
+std::string TextRightAfter(std::string_view line, std::string_view keyword) {
+    const size_t at = line.find(keyword);
+    return at == std::string_view::npos ? std::string() : TrimmedFrom(line, at + keyword.size());
+}
+
+std::string TextBetween(std::string_view line, std::string_view from, std::string_view to) {
+    const size_t start = line.find(from) + from.size();
+    const size_t end = line.find(to);
+    return end > start ? Trim(line.substr(start, end - start)) : std::string();
 }
 
 std::string Trim(std::string_view text) {
@@ -33,11 +54,6 @@ std::vector<std::string_view> SplitWords(std::string_view text) {
             words.push_back(text.substr(start, i - start));
     }
     return words;
-}
-
-int Pos(std::string_view word, std::string_view text) {
-    size_t at = text.find(word);
-    return at == std::string_view::npos ? 0 : int(at) + 1;
 }
 
 bool ParseInt32(std::string_view text, int32_t& value) {

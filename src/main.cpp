@@ -31,20 +31,18 @@ namespace {
 
 constexpr const char* Banner = "Varnok 3.7.1 by Brannock";
 
-// The number after a "go" keyword; false when the keyword is absent or its value malformed
+// The number after a "go" keyword; false when the keyword is absent or its value
+// malformed. A keyword counts wherever it stands in the line, and its first
+// occurrence is the one read: "go ponder" is also "go ponderhit"'s ponder.
 bool GoValue(const std::string& line, const std::string& keyword, int32_t& value) {
-    const int at = Pos(keyword, line);
-    if (at == 0)
-        return false;
-    return ParseInt32(FirstWord(Trim(CopyFrom(line, at + int(keyword.size()) + 1)), 1), value);
+    return Contains(line, keyword) && ParseInt32(WordAfter(line, keyword), value);
 }
 
 // A node count after a "go" keyword, which may pass 32 bits
 bool GoCount(const std::string& line, const std::string& keyword, uint64_t& value) {
-    const int at = Pos(keyword, line);
-    if (at == 0)
+    if (!Contains(line, keyword))
         return false;
-    const std::string word = FirstWord(Trim(CopyFrom(line, at + int(keyword.size()) + 1)), 1);
+    const std::string word = WordAfter(line, keyword);
     const auto [end, error] = std::from_chars(word.data(), word.data() + word.size(), value);
     return error == std::errc() && end == word.data() + word.size() && !word.empty();
 }
@@ -80,7 +78,7 @@ SearchLimits ReadGoLimits(const std::string& line, const SearchLimits& last) {
 
     int32_t value;
     bool clockFields = false;
-    limits.Ponder = Pos("ponder", line) > 0;
+    limits.Ponder = Contains(line, "ponder");
     if (GoValue(line, "wtime", value)) {
         limits.WhiteTime = value;
         clockFields = true;
@@ -89,7 +87,7 @@ SearchLimits ReadGoLimits(const std::string& line, const SearchLimits& last) {
         limits.BlackTime = value;
         clockFields = true;
     }
-    limits.Infinite = Pos("infinite", line) > 0;
+    limits.Infinite = Contains(line, "infinite");
     if (GoValue(line, "depth", value)) {
         limits.DepthLimit = value;
         limits.Untimed = true;
@@ -107,8 +105,9 @@ SearchLimits ReadGoLimits(const std::string& line, const SearchLimits& last) {
         limits.MovesToGo = int32_t(std::clamp<int64_t>(int64_t(value) + 1, 1, INT32_MAX));
         clockFields = true;
     }
-    if (int at = Pos("searchmoves", line); at > 0) {
-        ReadSearchMoves(Trim(CopyFrom(line, at + 11)), limits.SearchMoves);
+    if (Contains(line, "searchmoves")) {
+        // The moves are read from right after the keyword, to the end of the line
+        ReadSearchMoves(TextRightAfter(line, "searchmoves"), limits.SearchMoves);
         // A list without one legal move restricts nothing
         limits.SearchMovesActive = limits.SearchMoves.count > 0;
     }
@@ -157,7 +156,7 @@ void HandleNewGame() {
 // "bench" or "bench N"; a malformed or non-positive depth writes nothing
 void RunBenchLine(const std::string& line) {
     int32_t depth = BenchDefaultDepth;
-    if (line != "bench" && !(ParseInt32(Trim(CopyFrom(line, 7)), depth) && depth >= 1))
+    if (line != "bench" && !(ParseInt32(RestAfter(line, "bench"), depth) && depth >= 1))
         return;
     SearchThreads.HaltSearch();
     RunBench(std::min(depth, int32_t(MaxSearchPlies)));
@@ -180,7 +179,7 @@ bool ReadDepth(const std::string& text, int32_t& depth) {
 
 void RunPerftLine(const std::string& line) {
     int32_t depth;
-    if (ReadDepth(FirstWord(Trim(CopyFrom(line, Pos("perft", line) + 6)), 1), depth)) {
+    if (ReadDepth(WordAfter(line, "perft"), depth)) {   // "perft 3 x" counts to 3
         SearchThreads.HaltSearch();
         RunPerftCommand(depth);
     }
@@ -188,7 +187,7 @@ void RunPerftLine(const std::string& line) {
 
 void RunDivideLine(const std::string& line) {
     int32_t depth;
-    if (ReadDepth(Trim(CopyFrom(line, Pos("divide", line) + 7)), depth)) {
+    if (ReadDepth(RestAfter(line, "divide"), depth)) {   // the whole rest: "divide 3 x" is refused
         SearchThreads.HaltSearch();
         RunDivideCommand(depth);
     }
@@ -197,15 +196,14 @@ void RunDivideLine(const std::string& line) {
 // "position startpos [moves ...]" or "position fen FEN [moves ...]"; true when
 // the line is to be emptied. The FEN is the text between "fen" and "moves".
 bool HandlePosition(const std::string& line) {
-    const int movesAt = Pos("moves", line);
-    const std::string moves = movesAt > 0 ? Trim(CopyFrom(line, movesAt + 5)) : std::string();
-    if (Pos("startpos", line) > 0) {
+    const bool hasMoves = Contains(line, "moves");
+    const std::string moves = TextRightAfter(line, "moves");
+    if (Contains(line, "startpos")) {
         SetUpPosition(StartFen, moves);
         return true;
     }
-    if (const int at = Pos("fen", line); at > 0) {
-        const std::string fen = movesAt < 1 ? Trim(CopyFrom(line, at + 4))
-                                            : Trim(line.substr(size_t(at + 2), size_t(std::max(0, movesAt - at - 3))));
+    if (Contains(line, "fen")) {
+        const std::string fen = hasMoves ? TextBetween(line, "fen", "moves") : RestAfter(line, "fen");
         SetUpPosition(fen, moves);
         return true;
     }
@@ -223,7 +221,8 @@ bool HandleLine(std::string line) {
         WriteLine("readyok");
         line.clear();
     }
-    if (Pos("position", line) > 0 && (Pos("startpos", line) > 0 || Pos("fen", line) > 0)) {
+    // Commands other than the exact ones below are found by containment
+    if (Contains(line, "position") && (Contains(line, "startpos") || Contains(line, "fen"))) {
         SearchThreads.HaltSearch();  // the board never changes under a running search
         if (HandlePosition(line))
             line.clear();
@@ -232,21 +231,21 @@ bool HandleLine(std::string line) {
         SearchThreads.HaltSearch();
         line.clear();
     }
-    if (Pos("setoption", line) > 0) {
+    if (Contains(line, "setoption")) {
         HandleSetOption(line);
         line.clear();
     }
-    if (Pos("ponderhit", line) > 0) {
+    if (Contains(line, "ponderhit")) {
         HandlePonderHit();
         line.clear();
     }
     if (line == "ucinewgame")
         HandleNewGame();
-    if (Pos("go", line) > 0)
+    if (Contains(line, "go"))
         HandleGo(line);
-    if (Pos("perft", line) > 0)
+    if (Contains(line, "perft"))
         RunPerftLine(line);
-    if (Pos("divide", line) > 0)
+    if (Contains(line, "divide"))
         RunDivideLine(line);
     if (line == "quit")
         return false;
