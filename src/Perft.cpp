@@ -53,6 +53,7 @@ void RunPerftCommand(int n) {
     for (int depth = 1; depth <= n; ++depth) {
         const uint64_t nodes = PerftNodes(depth);
         const uint64_t elapsed = ClockMs() - start;
+        // The engine's own words, as tools that read its counts expect them
         WriteLine("prof : " + std::to_string(depth) + " noeuds " + std::to_string(nodes) + "   time "
                   + std::to_string(elapsed) + " ms");
     }
