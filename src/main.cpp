@@ -20,8 +20,8 @@
 #include "Strength.h"
 #include "Tables.h"
 #include "Text.h"
-#include "ThreadPool.h"
 #include "Thread.h"
+#include "ThreadPool.h"
 #include "TimeControl.h"
 #include "TranspositionTable.h"
 
