@@ -29,11 +29,11 @@ alignas(64) HashCell FallbackTable[MinimumEntries];
 // A fresh block reads as zero; only a table that received stores needs zeroing
 alignas(64) std::atomic<bool> HashDirty{false};
 
-// Every word of the table is read and written whole, also when threads meet in a slot
-uint64_t LoadWord(uint64_t& word) { return std::atomic_ref<uint64_t>(word).load(std::memory_order_relaxed); }
-void StoreWord(uint64_t& word, uint64_t value) {
-    std::atomic_ref<uint64_t>(word).store(value, std::memory_order_relaxed);
-}
+// Every word of the table is read and written whole, also when threads meet in a
+// slot. The compiler's atomic built-ins, which std::atomic_ref wraps: the libc++
+// of the WebAssembly toolchain has no atomic_ref yet
+uint64_t LoadWord(uint64_t& word) { return __atomic_load_n(&word, __ATOMIC_RELAXED); }
+void StoreWord(uint64_t& word, uint64_t value) { __atomic_store_n(&word, value, __ATOMIC_RELAXED); }
 
 HashCell& CellFor(uint64_t key1) { return HashTable[uint32_t(key1) & (HashSize - 1)]; }
 
@@ -66,23 +66,38 @@ void Encode(HashCell& cell, const Hash& entry) {
 // search does not pay for it on its clock. Only the command thread starts, stops
 // or waits for it.
 
-std::jthread Preparer;
+// A thread with a stop request, joined at exit (std::jthread, which the libc++ of
+// the WebAssembly toolchain lacks)
+struct PageToucher {
+    std::thread thread;
+    std::atomic<bool> stopRequested{false};
+    void request_stop() { stopRequested = true; }
+    bool joinable() const { return thread.joinable(); }
+    void join() { thread.join(); }
+    ~PageToucher() {
+        request_stop();
+        if (joinable())
+            join();
+    }
+};
+PageToucher Preparer;
 
 constexpr size_t PageStride = 4096;   // no system has smaller pages
 
 // One write per page. A word is written only while it holds zero, in one atomic
 // step, so that a store a search makes meanwhile is never undone
-void TouchPages(std::stop_token stop, char* table, size_t bytes) {
-    for (size_t offset = 0; offset < bytes && !stop.stop_requested(); offset += PageStride) {
+void TouchPages(char* table, size_t bytes) {
+    for (size_t offset = 0; offset < bytes && !Preparer.stopRequested; offset += PageStride) {
         uint64_t zero = 0;
-        std::atomic_ref<uint64_t>(*reinterpret_cast<uint64_t*>(table + offset))
-            .compare_exchange_strong(zero, 0, std::memory_order_relaxed);
+        __atomic_compare_exchange_n(reinterpret_cast<uint64_t*>(table + offset), &zero, uint64_t(0), false,
+                                    __ATOMIC_RELAXED, __ATOMIC_RELAXED);
     }
 }
 
 void StartPreparing() {
     try {
-        Preparer = std::jthread(TouchPages, reinterpret_cast<char*>(HashTable), size_t(HashSize) * sizeof(HashCell));
+        Preparer.stopRequested = false;
+        Preparer.thread = std::thread(TouchPages, reinterpret_cast<char*>(HashTable), size_t(HashSize) * sizeof(HashCell));
     } catch (const std::system_error&) {
         // without the thread, the search maps the pages as it goes
     }
