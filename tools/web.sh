@@ -34,7 +34,7 @@ link_flags=(-O3 -fexceptions -sMODULARIZE -sENVIRONMENT=web,worker,node
 
 # The two builds: flags for compiling, then for linking
 threads_compile=(-pthread)
-threads_link=(-pthread -sPROXY_TO_PTHREAD -sDEFAULT_PTHREAD_STACK_SIZE=8MB -Wno-pthreads-mem-growth)
+threads_link=(-pthread -sPROXY_TO_PTHREAD -sDEFAULT_PTHREAD_STACK_SIZE=2MB -Wno-pthreads-mem-growth)
 single_compile=()
 single_link=(-sASYNCIFY -sASYNCIFY_STACK_SIZE=1048576)
 
