@@ -93,7 +93,7 @@ uint64_t RunBench(int depth) {
                 WriteLine("info string bench position " + std::to_string(index + 1) + " rejected: " + error);
             ClearHash();
             // A fresh search, the first of its game
-            const auto session = std::make_unique_for_overwrite<SearchSession>();
+            const auto session = NewSearchSession();
             const SearchAnswer answer = SearchToDepth(*session, depth);
             ThisThread.Session = nullptr;
             nodes += ThreadNodes();

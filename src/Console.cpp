@@ -21,6 +21,14 @@ bool ReadLine(std::string& line) {
     return true;
 }
 
+// ReadLine leaves no part of a line behind, so an arrived line is a whole one
+bool ReadArrivedLine(std::string& line) {
+    if (!TakeArrivedLine(line))
+        return false;
+    line = Trim(line);
+    return true;
+}
+
 void WriteLine(std::string_view text) {
     std::string buffer;
     buffer.reserve(text.size() + 1);

@@ -10,6 +10,11 @@
 // Never reads past the line feed.
 bool ReadLine(std::string& line);
 
+// A line that has arrived, trimmed as ReadLine trims it, without waiting for
+// one. Only the build with one thread has any (Platform.h: SingleThreaded): its
+// search serves the console while it runs.
+bool ReadArrivedLine(std::string& line);
+
 // Writes text and one line feed with a single system call.
 void WriteLine(std::string_view text);
 

@@ -1,16 +1,35 @@
 // What the engine needs from the operating system: the console, a monotonic
 // millisecond clock and the memory of the transposition table. One
-// implementation per system, chosen by the build: PlatformPosix.cpp and
-// PlatformWindows.cpp. Threads are the standard library's on both.
+// implementation per system, chosen by the build: PlatformPosix.cpp,
+// PlatformWindows.cpp and PlatformWeb.cpp (WebAssembly in a browser's worker or
+// in Node). Threads are the standard library's on all of them.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
+
+// The WebAssembly build without threads, for pages that cannot have them: the
+// search runs on the command loop's one thread, which lets the host run now and
+// then so that input can arrive (the clock checks serve the console meanwhile)
+#if defined(__EMSCRIPTEN__) && !defined(__EMSCRIPTEN_PTHREADS__)
+constexpr bool SingleThreaded = true;
+#else
+constexpr bool SingleThreaded = false;
+#endif
 
 // Reads one byte of standard input, blocking until there is one. False at the
 // end of input, on a read failure, or once the reader of standard output has
 // gone: no answer can reach a GUI that closed the engine's output.
 bool ReadInputByte(char& byte);
+
+// Where SingleThreaded: the next line of input if one has arrived, without its
+// line feed and without waiting. Elsewhere never one: the command loop reads.
+bool TakeArrivedLine(std::string& line);
+
+// Where SingleThreaded: lets the host run, at least waitMs (0: only what waits
+// for the thread, such as messages). Elsewhere nothing.
+void YieldToHost(int waitMs);
 
 // Writes count bytes to standard output with one system call (a partial write is
 // finished, not dropped). Nothing is buffered.

@@ -65,7 +65,9 @@ extern "C" EMSCRIPTEN_KEEPALIVE void varnok_input(const char* line) {
     InputArrived.notify_one();
 }
 
-void YieldToHost() {}
+// The command loop has a thread of its own, and reads its input itself
+bool TakeArrivedLine(std::string&) { return false; }
+void YieldToHost(int) {}
 
 #else  // one thread, Asyncify
 
@@ -81,10 +83,17 @@ EM_JS(void, TakeQueuedLine, (char* buffer, int bytes), {
 
 namespace {
 
-constexpr int IdleWaitMs = 5;       // between two looks at the queue while no line waits
-constexpr uint64_t YieldEveryMs = 20;   // the longest stretch a search keeps the thread
+constexpr int IdleWaitMs = 5;   // between two looks at the queue while no line waits
 
-bool TakeLineIfAny(std::string& line) {
+bool NextInputLine(std::string& line) {
+    while (!TakeArrivedLine(line))
+        emscripten_sleep(IdleWaitMs);
+    return true;
+}
+
+}  // namespace
+
+bool TakeArrivedLine(std::string& line) {
     const int bytes = NextQueuedLineBytes();
     if (bytes < 0)
         return false;
@@ -94,24 +103,8 @@ bool TakeLineIfAny(std::string& line) {
     return true;
 }
 
-bool NextInputLine(std::string& line) {
-    while (!TakeLineIfAny(line))
-        emscripten_sleep(IdleWaitMs);
-    return true;
-}
-
-}  // namespace
-
-// Lets the worker take its messages; at most every YieldEveryMs, so that it
-// costs the search nothing that counts
-void YieldToHost() {
-    static uint64_t lastYield = 0;
-    const uint64_t now = MonotonicMs();
-    if (now - lastYield < YieldEveryMs)
-        return;
-    emscripten_sleep(0);
-    lastYield = MonotonicMs();
-}
+// The worker's message handler runs while the module sleeps
+void YieldToHost(int waitMs) { emscripten_sleep(unsigned(waitMs)); }
 
 #endif
 

@@ -103,6 +103,10 @@ bool ReadInputByte(char& byte) {
     return ReadFile(StdIn(), &byte, 1, &got, nullptr) && got == 1;
 }
 
+// Threads search beside the command loop here, which reads its input itself
+bool TakeArrivedLine(std::string&) { return false; }
+void YieldToHost(int) {}
+
 void WriteOutput(const char* data, size_t count) {
     while (count > 0) {
         DWORD written = 0;

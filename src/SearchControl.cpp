@@ -2,6 +2,41 @@
 
 #include <chrono>
 
+#include "Console.h"
+#include "Platform.h"
+
+namespace {
+
+ConsoleService Service = nullptr;
+constexpr int WaitStepMs = 5;   // how long one step of a wait on the one thread lets the host run
+
+// The one thread's wait: the host runs, then the console is served, until done() holds
+template <typename Done>
+void ServeConsoleUntil(Done done) {
+    while (!done()) {
+        YieldToHost(WaitStepMs);
+        if (Service)
+            Service();
+    }
+}
+
+}  // namespace
+
+void SetConsoleService(ConsoleService service) { Service = service; }
+
+void ServeConsoleDuringSearch() {
+    if constexpr (SingleThreaded) {
+        static uint64_t LastService = 0;
+        const uint64_t now = ClockMs();
+        if (now - LastService < ConsoleServiceMs)
+            return;
+        YieldToHost(0);
+        if (Service)
+            Service();
+        LastService = ClockMs();
+    }
+}
+
 uint64_t SearchedNodes() {
     const std::span<const NodeCounters> counters = Session().Counters;
     if (counters.empty())
@@ -31,6 +66,9 @@ void ExpectTimeBudget(SearchSession& session) {
 }
 
 void WaitForTimeBudget(SearchSession& session) {
+    // The one thread serves the console only once the search has set its budget
+    if constexpr (SingleThreaded)
+        return;
     std::unique_lock lock(session.ControlMutex);
     session.ControlChanged.wait(lock, [&] { return session.BudgetReady; });
 }
@@ -38,9 +76,11 @@ void WaitForTimeBudget(SearchSession& session) {
 // Pondering, and searches without a time limit, hold their answer; infinite
 // analysis holds it until "stop"
 void WaitWhileHeld(SearchSession& session) {
+    const auto released = [&] { return !session.NoTimeLimit && !session.Pondering && !session.InfiniteSearch; };
+    if constexpr (SingleThreaded)
+        return ServeConsoleUntil(released);
     std::unique_lock lock(session.ControlMutex);
-    session.ControlChanged.wait(
-        lock, [&] { return !session.NoTimeLimit && !session.Pondering && !session.InfiniteSearch; });
+    session.ControlChanged.wait(lock, released);
 }
 
 void HaltSession(SearchSession& session) {
@@ -56,6 +96,10 @@ void HaltSession(SearchSession& session) {
 }
 
 void PauseUnlessHalted(SearchSession& session, uint64_t ms) {
+    if constexpr (SingleThreaded) {
+        const uint64_t end = ClockMs() + ms;
+        return ServeConsoleUntil([&] { return session.Halted.load() || ClockMs() >= end; });
+    }
     std::unique_lock lock(session.ControlMutex);
     session.ControlChanged.wait_for(lock, std::chrono::milliseconds(ms), [&] { return session.Halted.load(); });
 }

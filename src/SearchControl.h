@@ -8,6 +8,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <span>
 
@@ -76,7 +77,7 @@ struct ShownResult {
 };
 
 // Its arrays of lines are large and written before they are read: make one
-// with std::make_unique_for_overwrite, which leaves them as they are
+// with NewSearchSession, which leaves them as they are
 struct SearchSession {
     SearchLimits Limits;
     int32_t GameSearchCount = 0;     // searches of this game before this one: the first two get more time
@@ -119,6 +120,10 @@ struct SearchSession {
     bool BudgetReady = true;   // under ControlMutex
 };
 
+// A session default-initialised, as std::make_unique_for_overwrite makes one
+// (which the libc++ of the WebAssembly toolchain does not have yet)
+inline std::unique_ptr<SearchSession> NewSearchSession() { return std::unique_ptr<SearchSession>(new SearchSession); }
+
 // The search this thread works on
 inline SearchSession& Session() { return *ThisThread.Session; }
 
@@ -136,3 +141,13 @@ void WaitWhileHeld(SearchSession& session);         // returns once the answer m
 void HaltSession(SearchSession& session);
 // Waits up to ms, or until the session is halted; a level's pause before its answer
 void PauseUnlessHalted(SearchSession& session, uint64_t ms);
+
+// Where the engine has one thread (Platform.h: SingleThreaded) the command loop
+// cannot read while a search runs. The search calls the console service instead:
+// at its clock checks (every ConsoleServiceMs at most, so that no node count
+// changes) and while it waits (holding its answer, a level's pause). The front
+// end sets the service; with threads it is never called.
+using ConsoleService = void (*)();
+void SetConsoleService(ConsoleService service);
+void ServeConsoleDuringSearch();
+constexpr int ConsoleServiceMs = 20;

@@ -4,12 +4,13 @@
 #include <system_error>
 
 #include "Console.h"
+#include "Platform.h"
 #include "Search.h"
 #include "Strength.h"
 
 ThreadPool SearchThreads;
 
-ThreadPool::ThreadPool() : session(std::make_unique_for_overwrite<SearchSession>()) {}
+ThreadPool::ThreadPool() : session(NewSearchSession()) {}
 
 ThreadPool::~ThreadPool() { JoinSearchThreads(); }
 
@@ -94,6 +95,11 @@ void ThreadPool::AnswerWithoutSearch() {
 }
 
 void ThreadPool::StartSearchThreads(int count) {
+    if constexpr (SingleThreaded) {
+        if (count > 1)
+            WriteLine("info string only 1 search threads could be started");
+        return;
+    }
     JoinSearchThreads();
     try {
         while (int(threads.size()) < count)
@@ -113,8 +119,23 @@ void ThreadPool::WaitForSearch() {
 
 void ThreadPool::HaltSearch() {
     HaltSession(*session);
+    if (searchingInline)
+        throw SearchStillRunning{};   // the one thread cannot wait for itself
     if (searchStarted)
         WaitForSearch();
+}
+
+// The console thread searches; the clock checks serve the console meanwhile
+void ThreadPool::SearchInline(SearchSession& current) {
+    ++gameSearchCount;
+    current.MainPastFirstIteration = false;
+    NodeCounters own = ThisThreadCounters();
+    own.full->store(0);
+    own.quiescence->store(0);
+    current.Counters = {};
+    searchingInline = true;
+    MainSearch(current);
+    searchingInline = false;
 }
 
 void ThreadPool::StartSearch(std::unique_ptr<SearchSession> next) {
@@ -130,6 +151,8 @@ void ThreadPool::StartSearch(std::unique_ptr<SearchSession> next) {
     // Cleared here, not in the search thread, so that a "stop" right after "go" is never lost
     current.StopSearch = false;
     ExpectTimeBudget(current);
+    if constexpr (SingleThreaded)
+        return SearchInline(current);
     if (threads.empty()) {
         AnswerWithoutSearch();
         return;

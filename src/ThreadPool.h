@@ -19,6 +19,11 @@
 
 constexpr int MaxSearchThreads = 256;
 
+// Thrown by HaltSearch when the engine has one thread (Platform.h: SingleThreaded)
+// and a command served during the search needs the search ended first: the search
+// has been told to stop, and the command runs once it has answered
+struct SearchStillRunning {};
+
 class ThreadPool {
 public:
     ThreadPool();
@@ -27,7 +32,8 @@ public:
     ThreadPool& operator=(const ThreadPool&) = delete;
 
     // Ends the running threads, then starts the main search thread and count - 1
-    // helpers; fewer when the system refuses threads, which is reported
+    // helpers; fewer when the system refuses threads, which is reported. With one
+    // thread there are none: each search runs on the console thread.
     void StartSearchThreads(int count);
     // How many search threads run: 1 + the helpers
     int SearchThreadsStarted() const { return int(threads.size()); }
@@ -40,6 +46,8 @@ public:
     void HaltSearch();
     // Returns once the running search, if any, has written its answer
     void WaitForSearch();
+    // True while the console thread itself searches (one thread only)
+    bool SearchingInline() const { return searchingInline; }
     // At exit: ends the running search without its answer, then every thread
     void EndSearchThreads();
 
@@ -58,6 +66,7 @@ private:
     void EndHelperSearches(SearchSession& current);
     void JoinSearchThreads();
     void AnswerWithoutSearch();
+    void SearchInline(SearchSession& current);
 
     std::vector<std::thread> threads;          // [0] the main search thread, then the helpers
     NodeCounters counters[MaxSearchThreads]{}; // of each thread, registered when it starts
@@ -66,6 +75,7 @@ private:
     PositionRecord searchRoot{};
     int32_t gameSearchCount = 0;
     bool searchStarted = false;
+    bool searchingInline = false;
     std::atomic<bool> quitRequested{false};   // the search that "quit" ends writes no "bestmove"
 
     std::mutex mutex;

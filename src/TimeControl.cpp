@@ -87,6 +87,7 @@ void CheckClock() {
     SearchSession& session = Session();
     if (!session.Searching || !ThisThread.OwnsClock)
         return;
+    ServeConsoleDuringSearch();   // the one thread's console: "stop" and the like act from here
     if (session.Limits.ClockBudgetApplies) {
         const uint64_t elapsed = ElapsedMs();
         if (elapsed > session.TimeMaximum.load() && ClockMayStop(session))

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
@@ -120,7 +121,7 @@ SearchLimits ReadGoLimits(const std::string& line, const SearchLimits& last) {
 void HandleGo(const std::string& line) {
     const uint64_t arrival = ClockMs();
     SearchThreads.HaltSearch();
-    auto session = std::make_unique_for_overwrite<SearchSession>();
+    auto session = NewSearchSession();
     session->SearchStartTime = ClockMs();
     session->MoveTimeStart = arrival;
     session->Limits = ReadGoLimits(line, SearchThreads.CurrentSession().Limits);
@@ -260,6 +261,49 @@ bool HandleLine(std::string line) {
     return true;
 }
 
+// ---------------------------------------------------------------------------
+// The console during a search on the one thread (Platform.h: SingleThreaded)
+
+// Lines that came during such a search and run once it has answered, in order
+std::deque<std::string> LinesAfterSearch;
+bool QuitDuringSearch = false;
+
+// Each line acts as it would beside a searching thread: "stop", "ponderhit",
+// "isready" and "uci" at once; a command that ends the search first ("go",
+// "position", "setoption", ...) ends it and runs after its answer, and so does
+// every line after it; "quit" ends it without an answer, and the engine
+void ServeCommandsDuringSearch() {
+    if (!SearchThreads.SearchingInline())
+        return;   // bench, perft: the console waits, as it does beside them elsewhere
+    std::string line;
+    while (ReadArrivedLine(line)) {
+        if (!LinesAfterSearch.empty() || QuitDuringSearch) {
+            LinesAfterSearch.push_back(line);
+            continue;
+        }
+        try {
+            if (!HandleLine(line)) {
+                QuitDuringSearch = true;
+                SearchThreads.EndSearchThreads();
+            }
+        } catch (const SearchStillRunning&) {
+            if (!QuitDuringSearch)
+                LinesAfterSearch.push_back(line);
+        }
+    }
+}
+
+// The next command: a line that waited for a search's answer, else one read
+bool NextCommand(std::string& line) {
+    if (QuitDuringSearch)
+        return false;
+    if (LinesAfterSearch.empty())
+        return ReadLine(line);
+    line = std::move(LinesAfterSearch.front());
+    LinesAfterSearch.pop_front();
+    return true;
+}
+
 // A command given on the command line: run it, let a search it starts finish, then leave
 void RunCommandLine(int argc, char** argv) {
     std::string line;
@@ -282,6 +326,7 @@ int RunEngine(int argc, char** argv) {
     AllocateHash(HashDefaultMegabytes);
     InitClock();
     SearchThreads.StartSearchThreads(1);
+    SetConsoleService(ServeCommandsDuringSearch);
     std::string error;
     ReadFen(StartFen, error);
     WriteLine(Banner);
@@ -290,7 +335,7 @@ int RunEngine(int argc, char** argv) {
         RunCommandLine(argc, argv);
     else {
         std::string line;
-        while (ReadLine(line) && HandleLine(line)) {
+        while (NextCommand(line) && HandleLine(line)) {
         }
     }
     // end of input ends the engine as "quit" does; a running search ends
