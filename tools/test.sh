@@ -2,7 +2,9 @@
 # Builds Varnok and runs every test: the whole suite in Release, every release
 # archive on its platform (tests/e2e/variant_check.py), the suite again under
 # AddressSanitizer + UndefinedBehaviorSanitizer, the threading tests under
-# ThreadSanitizer, and each fuzz target for 60 seconds when clang is installed.
+# ThreadSanitizer, and each fuzz target for 60 seconds when clang is installed;
+# between the release archives and the sanitizers, the WebAssembly builds and the
+# web page (tools/web.sh), under Node and in headless chromium.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -31,6 +33,15 @@ for archive in dist/*.tar.gz dist/*.zip; do
     python3 tests/e2e/variant_check.py "$archive"
 done
 wineserver -w   # wine's server leaves a few seconds after its last program
+
+# Both WebAssembly builds and the page, built once (after the release archives,
+# which empty dist/): each build under Node against the Release engine's lines,
+# then the page in headless chromium (Debian's python, which has selenium)
+echo "== Web"
+tools/web.sh
+python3 tests/web/test_web_node.py build-release/varnok dist/web threads
+python3 tests/web/test_web_node.py build-release/varnok dist/web single
+/usr/bin/python3 tests/web/test_web_browser.py dist/web
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer"
 build build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER="$(command -v g++)" "-DVARNOK_SANITIZE=address;undefined"

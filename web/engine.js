@@ -3,6 +3,7 @@
 //   varnok.lines        every line the engine wrote, in order
 //   varnok.build        "threads" or "single"
 //   varnok.failure      why the engine is not running, or null
+//   varnok.uciokMs      when the first "uciok" came, in ms from the page's opening
 // A page that is cross-origin isolated runs the threaded build; any other page
 // the single-threaded one, which needs no SharedArrayBuffer.
 
@@ -46,8 +47,10 @@ export function startEngine(listener) {
         const message = event.data;
         if (typeof message === 'string') {
             engine.lines.push(message);
-            if (message === 'uciok')
+            if (message === 'uciok') {
                 clearTimeout(startTimer);
+                engine.uciokMs = engine.uciokMs || performance.now();   // from the page's opening
+            }
             listener.line(message);
         } else if (message.event === 'failed') {
             clearTimeout(startTimer);
