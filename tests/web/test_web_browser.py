@@ -60,6 +60,7 @@ class Site:
 
 class Browser:
     def __init__(self, width=1200, height=900):
+        # the desktop's window; a phone's screen is emulated (with_page)
         self.profile = tempfile.mkdtemp(prefix="varnok-chromium-")
         options = webdriver.ChromeOptions()
         for flag in FLAGS + [f"--user-data-dir={self.profile}", f"--window-size={width},{height}"]:
@@ -129,11 +130,15 @@ class Browser:
         shutil.rmtree(self.profile, ignore_errors=True)
 
 
-def with_page(isolation=True, width=1200, height=900, root=None):
-    """A browser on the page, served as asked"""
+def with_page(isolation=True, root=None, phone=False):
+    """A browser on the page, served as asked; a phone's is 360 px wide (a window
+    cannot be that narrow, so the page is shown as on a phone's screen)"""
     site = Site(root or DIST, isolation)
-    browser = Browser(width, height)
+    browser = Browser()
     browser.site = site
+    if phone:
+        browser.driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride",
+                                       {"width": 360, "height": 740, "deviceScaleFactor": 2, "mobile": True})
     browser.open(site.url)
     return browser
 
@@ -258,11 +263,11 @@ def test_a_mate_on_the_board_is_announced_and_exported():
 
 
 def test_a_phone_sized_page_and_no_request_leaves_the_origin():
-    browser = with_page(width=360, height=740)
+    browser = with_page(phone=True)
     try:
         browser.wait_for_engine()
         width = browser.js("return [document.documentElement.scrollWidth, window.innerWidth]")
-        assert width[0] <= width[1], width
+        assert width[0] <= width[1] == 360, width
         board = browser.js("const r = document.getElementById('board').getBoundingClientRect(); return r.width")
         assert board >= 250, board
         origin = browser.site.url.rstrip("/")
