@@ -152,6 +152,14 @@ def test_a_hash_larger_than_the_page_allows_is_refused_in_words():
     assert engine.search("position startpos", "go depth 6")[-1].startswith("bestmove")
 
 
+def test_threads_as_the_build_allows():
+    engine = web()
+    lines = exchange(engine, "setoption name Threads value 2")
+    # the threaded build starts a helper as the desktop does; the other has no thread to start
+    assert lines == ([] if BUILD == "threads" else ["info string only 1 search threads could be started"]), lines
+    assert engine.search(MIDDLE_GAME, "go depth 8")[-1].startswith("bestmove ")
+
+
 def test_bench_gives_the_desktops_signature():
     engine = web()
     engine.send("bench")
