@@ -93,6 +93,7 @@ bool NextInputLine(std::string& line) {
 
 }  // namespace
 
+// Past PendingLine: ReadLine never leaves part of a line there
 bool TakeArrivedLine(std::string& line) {
     const int bytes = NextQueuedLineBytes();
     if (bytes < 0)
