@@ -10,6 +10,7 @@
 #include "Console.h"
 #include "Search.h"
 #include "Strength.h"
+#include "Tablebases.h"
 #include "Text.h"
 #include "Thread.h"
 #include "ThreadPool.h"
@@ -18,7 +19,7 @@
 
 namespace {
 
-enum class OptionType { Spin, Check, Button };
+enum class OptionType { Spin, Check, Button, String };
 
 struct Option {
     const char* name;
@@ -28,6 +29,7 @@ struct Option {
     int32_t max;
     void (*onChange)(int32_t value);   // the value clamped to min..max; nullptr: announced only
     bool saysRefusals = false;         // a value out of range or malformed gets one "info string"
+    void (*onText)(const std::string& value) = nullptr;   // a string's: the text after "value", trimmed
 };
 
 void ResizeHash(int32_t megabytes) {
@@ -40,6 +42,11 @@ void ResizeHash(int32_t megabytes) {
 void SetThreads(int32_t threads) {
     if (threads != SearchThreads.SearchThreadsStarted())
         SearchThreads.StartSearchThreads(threads);
+}
+
+void SetSyzygyPath(const std::string& path) {
+    for (const std::string& line : LoadTablebases(path))
+        WriteLine(line);
 }
 
 constexpr Option HashOption = {"Hash", OptionType::Spin, HashDefaultMegabytes, HashMinMegabytes, HashMaxMegabytes,
@@ -58,6 +65,11 @@ const Option Options[] = {
     {"UCI_LimitStrength", OptionType::Check, 0, 0, 1, [](int32_t on) { SetLimitStrength(on != 0); }, true},
     {"UCI_Elo", OptionType::Spin, LevelEloDefault, LevelEloMin, LevelEloMax, SetLevelElo, true},
     {"Skill Level", OptionType::Spin, SkillLevelMax, 0, SkillLevelMax, SetSkillLevel, true},
+    // Syzygy endgame tables, with the names and meanings GUIs know from other engines
+    {"SyzygyPath", OptionType::String, 0, 0, 0, nullptr, false, SetSyzygyPath},
+    {"SyzygyProbeDepth", OptionType::Spin, 1, 1, 100, [](int32_t depth) { TableOptions.probeDepth = depth; }},
+    {"Syzygy50MoveRule", OptionType::Check, 1, 0, 1, [](int32_t on) { TableOptions.fiftyMoveRule = on != 0; }},
+    {"SyzygyProbeLimit", OptionType::Spin, 7, 0, 7, [](int32_t pieces) { TableOptions.probeLimit = pieces; }},
 };
 
 std::string OptionLine(const Option& option) {
@@ -70,6 +82,8 @@ std::string OptionLine(const Option& option) {
         return line + " type check default " + (option.defaultValue ? "true" : "false");
     case OptionType::Button:
         return line + " type button";
+    case OptionType::String:
+        return line + " type string default <empty>";
     }
     return line;
 }
@@ -103,7 +117,7 @@ bool OptionValue(const std::string& line, int32_t& value) {
 }
 
 // Hash keeps its own rule, and Ponder is only announced
-bool SetByName(const Option& option) { return option.onChange && option.onChange != ResizeHash; }
+bool SetByName(const Option& option) { return option.onText || (option.onChange && option.onChange != ResizeHash); }
 
 // A check's "true" or "false" after "value", in any case
 bool OptionFlag(const std::string& line, int32_t& value) {
@@ -121,6 +135,11 @@ std::string RefusalLine(const Option& option) {
 }
 
 void SetByValue(const Option& option, const std::string& line) {
+    if (option.type == OptionType::String) {
+        const int at = Pos("value", line);
+        option.onText(at > 0 ? Trim(CopyFrom(line, at + 6)) : std::string());
+        return;
+    }
     int32_t value = 0;
     const bool given = option.type == OptionType::Button
                     || (option.type == OptionType::Check ? OptionFlag(line, value) : OptionValue(line, value));

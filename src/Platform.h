@@ -56,3 +56,11 @@ struct TableMemory {
 };
 TableMemory ObtainTableMemory(size_t bytes);
 void ReleaseTableMemory(TableMemory& memory);
+
+// What separates the folders of a list of paths, as the system's own lists do:
+// ':' on POSIX systems, ';' on Windows, whose paths hold ':' after the drive
+char PathListSeparator();
+
+// Runs `work` with standard error sent nowhere. Fathom, the library that reads
+// the endgame tables, writes there on POSIX systems whenever it unmaps a table.
+void RunWithoutErrorOutput(void (*work)());

@@ -1,6 +1,7 @@
 // The platform layer on Linux and other POSIX systems.
 #include "Platform.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -87,4 +88,20 @@ void ReleaseTableMemory(TableMemory& memory) {
     if (memory.block)
         munmap(memory.block, memory.blockBytes);
     memory = TableMemory{};
+}
+
+char PathListSeparator() { return ':'; }
+
+void RunWithoutErrorOutput(void (*work)()) {
+    const int saved = dup(STDERR_FILENO);
+    const int nowhere = open("/dev/null", O_WRONLY);
+    if (saved >= 0 && nowhere >= 0)
+        dup2(nowhere, STDERR_FILENO);
+    work();
+    if (saved >= 0 && nowhere >= 0)
+        dup2(saved, STDERR_FILENO);
+    if (nowhere >= 0)
+        close(nowhere);
+    if (saved >= 0)
+        close(saved);
 }

@@ -150,3 +150,9 @@ void ReleaseTableMemory(TableMemory& memory) {
         VirtualFree(memory.block, 0, MEM_RELEASE);
     memory = TableMemory{};
 }
+
+char PathListSeparator() { return ';'; }
+
+// Fathom's Windows code writes to standard error only when the system refuses
+// to unmap a table
+void RunWithoutErrorOutput(void (*work)()) { work(); }

@@ -47,6 +47,16 @@ uint64_t SearchedNodes() {
     return nodes;
 }
 
+uint64_t SearchedTableHits() {
+    const std::span<const NodeCounters> counters = Session().Counters;
+    if (counters.empty())
+        return ThisThread.TableHits.load(std::memory_order_relaxed);
+    uint64_t hits = 0;
+    for (const NodeCounters& thread : counters)
+        hits += thread.tableHits->load(std::memory_order_relaxed);
+    return hits;
+}
+
 void AnnounceTimeBudget(SearchSession& session) {
     {
         std::lock_guard lock(session.ControlMutex);

@@ -129,6 +129,8 @@ inline SearchSession& Session() { return *ThisThread.Session; }
 
 // Nodes of every thread of the session (for a thread that searches alone, its own)
 uint64_t SearchedNodes();
+// Endgame-table hits of every thread of the session, in the same way
+uint64_t SearchedTableHits();
 
 // Hand-over between the command loop and a search holding back its result
 void SignalSearchControl(SearchSession& session);   // after clearing Pondering, NoTimeLimit or InfiniteSearch

@@ -26,6 +26,7 @@ struct alignas(ThreadLocalAlignment) SearchThread {
     // add up every thread's nodes; only their own thread writes them.
     std::atomic<uint64_t> NodeCount{};             // moves taken in full-width nodes
     std::atomic<uint64_t> QuiescenceNodeCount{};   // moves taken in quiescence nodes
+    std::atomic<uint64_t> TableHits{};             // positions the endgame tables answered
     int32_t PollCounter{};                         // nodes since the clock was last read
 
     // Move ordering
@@ -96,5 +97,8 @@ uint64_t ThreadNodes();
 struct NodeCounters {
     std::atomic<uint64_t>* full;
     std::atomic<uint64_t>* quiescence;
+    std::atomic<uint64_t>* tableHits;
 };
-inline NodeCounters ThisThreadCounters() { return {&ThisThread.NodeCount, &ThisThread.QuiescenceNodeCount}; }
+inline NodeCounters ThisThreadCounters() {
+    return {&ThisThread.NodeCount, &ThisThread.QuiescenceNodeCount, &ThisThread.TableHits};
+}

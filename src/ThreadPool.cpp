@@ -164,6 +164,7 @@ void ThreadPool::StartSearch(std::unique_ptr<SearchSession> next) {
     for (size_t i = 0; i < threads.size(); ++i) {
         counters[i].full->store(0);
         counters[i].quiescence->store(0);
+        counters[i].tableHits->store(0);
     }
     current.Counters = std::span<const NodeCounters>(counters, threads.size());
     {

@@ -19,6 +19,7 @@
 #include "Perft.h"
 #include "SearchControl.h"
 #include "Strength.h"
+#include "Tablebases.h"
 #include "Tables.h"
 #include "Text.h"
 #include "Thread.h"
@@ -251,6 +252,8 @@ bool HandleLine(std::string line) {
     if (line == "d") {
         SearchThreads.HaltSearch();
         ShowBoard();
+        for (const std::string& tableLine : TablebaseLines())   // only while tables are loaded
+            WriteLine(tableLine);
     }
     if (line == "eval") {
         SearchThreads.HaltSearch();  // the evaluation's scratch state is the search's too
