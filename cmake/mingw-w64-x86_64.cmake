@@ -12,6 +12,9 @@ set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(triple x86_64-w64-mingw32)
 set(CMAKE_CXX_COMPILER clang++-16)
 set(CMAKE_CXX_COMPILER_TARGET ${triple})
+# C for Fathom, the Syzygy prober, compiled from its source
+set(CMAKE_C_COMPILER clang-16)
+set(CMAKE_C_COMPILER_TARGET ${triple})
 set(CMAKE_SYSROOT /usr/${triple})
 # clang does not find g++'s folder by itself: its name (12-posix) is no version
 file(GLOB gcc_folders /usr/lib/gcc/${triple}/*-posix)
