@@ -136,8 +136,7 @@ std::string RefusalLine(const Option& option) {
 
 void SetByValue(const Option& option, const std::string& line) {
     if (option.type == OptionType::String) {
-        const int at = Pos("value", line);
-        option.onText(at > 0 ? Trim(CopyFrom(line, at + 6)) : std::string());
+        option.onText(RestAfter(line, "value"));   // empty when "value" is absent
         return;
     }
     int32_t value = 0;

@@ -16,7 +16,11 @@ UCI = ("id name Varnok 3.7.1 32 bits\nid author Brannock\noption name Hash type 
        "option name Threads type spin default 1 min 1 max 256\noption name UCI_Chess960 type check default false\n"
        "option name UCI_LimitStrength type check default false\n"
        "option name UCI_Elo type spin default 1500 min 1350 max 2050\n"
-       "option name Skill Level type spin default 20 min 0 max 20\nuciok\n")
+       "option name Skill Level type spin default 20 min 0 max 20\n"
+       "option name SyzygyPath type string default <empty>\n"
+       "option name SyzygyProbeDepth type spin default 1 min 1 max 100\n"
+       "option name Syzygy50MoveRule type check default true\n"
+       "option name SyzygyProbeLimit type spin default 7 min 0 max 7\nuciok\n")
 START = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1"
 TERMS = ["pawns", "pieces", "king safety", "threats", "passed pawns", "pawn race", "space", "mobility", "imbalance",
          "tempo"]
