@@ -15,6 +15,7 @@
 #include "MoveOrder.h"
 #include "MoveText.h"
 #include "SearchControl.h"
+#include "Tablebases.h"
 #include "Tables.h"
 #include "Thread.h"
 #include "TimeControl.h"
@@ -447,6 +448,26 @@ int SearchNodeMoves(Node& node, MoveList& list) {
 
 }  // namespace
 
+namespace {
+
+// A win or loss is a bound (the search may find a faster one), a draw is exact.
+// The result is stored like any other, deeper than the node: no search below
+// would change it.
+int EndgameTableCutoff(int alpha, int beta, int depth, int ply, uint64_t key1, uint64_t key2) {
+    TableResult result;
+    if (!ProbeTablesInSearch(depth, result))
+        return NoValue;
+    const int value = TableScore(result, ply);
+    const int bound = value >= TableWinBound ? BoundLower : value <= -TableWinBound ? BoundUpper : BoundExact;
+    const bool cuts = bound == BoundExact || (bound == BoundLower ? value >= beta : value <= alpha);
+    if (!cuts)
+        return NoValue;
+    StoreHash(std::min(std::max(depth, 0) + 6, MaxPly), value, bound, key1, key2, ThisThread.RootPly, 0);
+    return bound == BoundLower ? beta : bound == BoundUpper ? alpha : value;
+}
+
+}  // namespace
+
 int AlphaBeta(int alpha, int beta, int depth, bool pvNode) {
     // Step 1. Node set-up
     const int ply = Ply();
@@ -482,6 +503,11 @@ int AlphaBeta(int alpha, int beta, int depth, bool pvNode) {
         skipNull = true;
     else if (probe.value != NoValue && !pvNode)
         return probe.value;
+
+    // Step 7b. Endgame tables: a result they prove ends the node where its bound allows
+    if (TableProbeLimit() > 0)
+        if (const int r = EndgameTableCutoff(alpha, beta, depth, ply, key1, key2); r != NoValue)
+            return r;
 
     // Step 8. The table move, searched first
     Move hashMove = probe.move;
@@ -586,7 +612,8 @@ void CollectPrincipalVariation(int depth, Move first, int score) {
 
 namespace {
 
-void BuildRootList(MoveList& list) {
+// Every legal move, or those of "searchmoves"
+void BuildCandidateRootList(MoveList& list) {
     list.count = 0;
     const SearchLimits& limits = Session().Limits;
     if (limits.SearchMovesActive)
@@ -595,10 +622,27 @@ void BuildRootList(MoveList& list) {
         GenerateLegal(list);
 }
 
+// The candidates, less those the endgame tables rank below the best
+void BuildRootList(MoveList& list) {
+    BuildCandidateRootList(list);
+    const Move* kept = ThisThread.TableRootMoves;
+    const int keptCount = ThisThread.TableRootMoveCount;
+    if (keptCount == 0)
+        return;
+    int count = 0;
+    for (int i = 1; i <= list.count; ++i)
+        if (std::find(kept, kept + keptCount, list.moves[i]) != kept + keptCount)
+            list.moves[++count] = list.moves[i];
+    list.count = count;
+}
+
 std::string StatisticsText(uint64_t elapsed) {
     const uint64_t nodes = SearchedNodes();
-    return " time " + std::to_string(elapsed) + " nodes " + std::to_string(nodes) + " nps "
-         + std::to_string(NodeRate(nodes, elapsed));
+    std::string text = " time " + std::to_string(elapsed) + " nodes " + std::to_string(nodes) + " nps "
+                     + std::to_string(NodeRate(nodes, elapsed));
+    if (TablebasePieces() > 0)   // only while tables are loaded
+        text += " tbhits " + std::to_string(SearchedTableHits());
+    return text;
 }
 
 // The statistics of a result line: nothing in the first millisecond
@@ -607,13 +651,18 @@ std::string ResultStatistics() {
     return elapsed > 0 ? StatisticsText(elapsed) : std::string();
 }
 
+// A root the endgame tables hold shows what they say of it, unless the search proves a mate
+int ShownScore(int score) {
+    return ThisThread.TableRootMoveCount > 0 && !IsMateScore(score) ? ThisThread.TableRootScore : score;
+}
+
 // A root score and its line: "info depth D [multipv i] score ... [statistics] pv m1 m2 ... "
 std::string ResultLine(int depth, int multipv, int score, const std::string& statistics, const Move* line,
                        int length) {
     std::string text = "info depth " + std::to_string(depth);
     if (multipv > 0)
         text += " multipv " + std::to_string(multipv);
-    text += ScoreText(score) + statistics + " pv ";
+    text += ScoreText(ShownScore(score)) + statistics + " pv ";
     for (int n = 0; n < length; ++n)
         text += MoveToText(line[n]) + " ";
     return text;
@@ -980,6 +1029,19 @@ bool MateFound(int score) {
     return mateLimit != 0 && score >= MateValue - (2 * mateLimit - 1);
 }
 
+// The root moves of the best rank, when the endgame tables hold the root
+void RankRootByTables() {
+    ThisThread.TableRootMoveCount = 0;
+    if (TablebasePieces() == 0)
+        return;
+    MoveList candidates;
+    BuildCandidateRootList(candidates);
+    const TableRootRanking ranking = RankRootMoves(RepetitionCount(1) > 0, candidates);
+    std::copy(ranking.bestMoves.begin(), ranking.bestMoves.end(), ThisThread.TableRootMoves);
+    ThisThread.TableRootMoveCount = int(ranking.bestMoves.size());
+    ThisThread.TableRootScore = ranking.score;
+}
+
 // Steps 2 to 4: fresh ordering tables, king danger from this root, counters
 void PrepareSearchTables() {
     std::memset(ThisThread.KillerMoves, 0, sizeof ThisThread.KillerMoves);
@@ -988,7 +1050,9 @@ void PrepareSearchTables() {
     InitKingDangerTable(Position.sideToMove);
     ThisThread.NodeCount = 0;
     ThisThread.QuiescenceNodeCount = 0;
+    ThisThread.TableHits = 0;
     ThisThread.RootPly = Position.plyCounter;
+    RankRootByTables();
 }
 
 // The last iteration: the depth limit, or the plies a mate in the asked moves takes
@@ -1033,6 +1097,11 @@ void RunIterations(SearchSession& session) {
         // Step 5.5. A single root move needs no long thought
         if (ThisThread.RootMoveCount == 1 && ThisThread.IterationDepth > 4 && !session.NoTimeLimit
             && !session.Pondering && session.Limits.MateLimit == 0)
+            session.StopSearch = true;
+
+        // A root the endgame tables hold needs no long thought either: they chose its moves
+        if (ThisThread.TableRootMoveCount > 0 && !session.NoTimeLimit && !session.Pondering
+            && session.Limits.MateLimit == 0)
             session.StopSearch = true;
 
         // Step 5.6. The end-of-iteration clock check; a mate search ends once its mate is proven

@@ -12,7 +12,6 @@
 #include <system_error>
 
 #include "Bitboard.h"
-#include "MoveGen.h"
 #include "Platform.h"
 #include "Thread.h"
 
@@ -198,17 +197,11 @@ unsigned ProbeWdl(const FathomBoard& b) {
                              b.whiteToMove);
 }
 
-Move EngineMove(TbMove tbMove) {
+// Fathom's move word: from, to and a promotion (1 queen to 4 knight)
+bool SameMove(Move m, TbMove tbMove) {
     static constexpr int PromotionOf[5] = {0, Queen, Rook, Bishop, Knight};
-    MoveList list;
-    GenerateLegal(list);
-    for (int i = 1; i <= list.count; ++i) {
-        const Move m = list.moves[i];
-        if (MoveFrom(m) == int(TB_MOVE_FROM(tbMove)) && MoveTo(m) == int(TB_MOVE_TO(tbMove))
-            && MovePromotion(m) == PromotionOf[TB_MOVE_PROMOTES(tbMove)])
-            return m;
-    }
-    return 0;
+    return MoveFrom(m) == int(TB_MOVE_FROM(tbMove)) && MoveTo(m) == int(TB_MOVE_TO(tbMove))
+        && MovePromotion(m) == PromotionOf[TB_MOVE_PROMOTES(tbMove)];
 }
 
 // The score a root rank stands for (Fathom ranks a sure win 1000 and a win
@@ -298,7 +291,7 @@ int TableScore(TableResult result, int ply) {
     return 0;
 }
 
-TableRootRanking RankRootMoves(bool repeated) {
+TableRootRanking RankRootMoves(bool repeated, const MoveList& candidates) {
     const FathomBoard b = BoardForFathom();
     if (!Probeable(b))
         return {};
@@ -314,18 +307,29 @@ TableRootRanking RankRootMoves(bool repeated) {
                                        b.rule50, b.castling, b.ep, b.whiteToMove, TableOptions.fiftyMoveRule,
                                        moves.get());
     }
-    if (!ranked || moves->size == 0)
+    if (!ranked)
         return {};
-    const TbRootMove* first = moves->moves;
-    const TbRootMove* last = first + moves->size;
-    const int bestRank = std::max_element(first, last, [](auto& a, auto& b) { return a.tbRank < b.tbRank; })->tbRank;
+    ThisThread.TableHits.fetch_add(moves->size, std::memory_order_relaxed);
+
+    // each candidate's rank; a candidate the tables did not rank (none should be) keeps the root unranked
+    std::vector<std::pair<Move, int>> ranks;
+    for (int i = 1; i <= candidates.count; ++i) {
+        const Move m = candidates.moves[i];
+        const TbRootMove* found = std::find_if(moves->moves, moves->moves + moves->size,
+                                               [&](const TbRootMove& r) { return SameMove(m, r.move); });
+        if (found == moves->moves + moves->size)
+            return {};
+        ranks.emplace_back(m, found->tbRank);
+    }
+    if (ranks.empty())
+        return {};
+    const int bestRank = std::max_element(ranks.begin(), ranks.end(),
+                                          [](auto& a, auto& b) { return a.second < b.second; })->second;
     TableRootRanking ranking;
     ranking.score = RankScore(bestRank);
-    for (const TbRootMove* m = first; m != last; ++m)
-        if (m->tbRank == bestRank)
-            if (const Move move = EngineMove(m->move))
-                ranking.bestMoves.push_back(move);
-    ThisThread.TableHits.fetch_add(moves->size, std::memory_order_relaxed);
+    for (const auto& [move, rank] : ranks)
+        if (rank == bestRank)
+            ranking.bestMoves.push_back(move);
     return ranking;
 }
 

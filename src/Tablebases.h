@@ -58,15 +58,16 @@ int TableScore(TableResult result, int ply);
 
 // The root moves the tables keep, for this thread's board: every legal move is
 // ranked by DTZ, counting the fifty-move counter and, when `repeated`, that the
-// position has occurred before; by WDL when a DTZ table is missing. Only moves
-// of the best rank are kept, with the score that rank stands for. Empty when
-// the root may not be probed (castling rights, more pieces than the tables) or
-// a table is missing.
+// position has occurred before; by WDL when a DTZ table is missing. Of the
+// `candidates` (the root list: every legal move, or those of "searchmoves"),
+// those of the best rank among them are kept, with the score that rank stands
+// for. No moves when the root may not be probed (castling rights, more pieces
+// than the tables) or a table is missing.
 struct TableRootRanking {
     std::vector<Move> bestMoves;
-    int32_t score = 0;   // in the band of TableScore for a win or loss; near 0 for a draw
+    int32_t score = 0;   // TableWinValue − 1 for a win kept within the rule, near 0 for a draw
 };
-TableRootRanking RankRootMoves(bool repeated);
+TableRootRanking RankRootMoves(bool repeated, const MoveList& candidates);
 
 // What "d" adds for this thread's board while tables are loaded: the lines
 // "Tablebases WDL: ..." and "Tablebases DTZ: ...", each with "Failed" when the

@@ -46,6 +46,11 @@ struct alignas(ThreadLocalAlignment) SearchThread {
     int32_t RootMoveCount{};
     bool RootResearch{};
     bool FirstRootMoveDone{};
+    // The root moves the endgame tables keep, of the best rank (none: they do not
+    // hold the root), and the score that rank stands for
+    Move TableRootMoves[MaxMoves + 1]{};
+    int32_t TableRootMoveCount{};
+    int32_t TableRootScore{};
 
     // Transposition table
     Move LastProbeMove{};  // move of the last probe on this thread whose keys matched, wherever it was made

@@ -25,6 +25,13 @@ protected:
     }
 };
 
+// The root ranked among every legal move
+TableRootRanking RankLegal(bool repeated) {
+    MoveList legal;
+    GenerateLegal(legal);
+    return RankRootMoves(repeated, legal);
+}
+
 std::vector<std::string> MoveTexts(const std::vector<Move>& moves) {
     std::vector<std::string> texts;
     for (Move m : moves)
@@ -97,14 +104,14 @@ TEST_F(TablebasesTest, TableScoresLieAboveEvaluationsAndBelowMatesAndCursedResul
 TEST_F(TablebasesTest, TheRootKeepsTheMovesOfTheBestRank) {
     // KQ v KR: every queen move that keeps the win; the king's blunder next to the rook is out
     ASSERT_TRUE(Load("8/8/8/8/8/2k5/8/K2Q3r w - - 0 1"));
-    TableRootRanking ranking = RankRootMoves(false);
+    TableRootRanking ranking = RankLegal(false);
     ASSERT_FALSE(ranking.bestMoves.empty());
     EXPECT_EQ(ranking.score, TableWinValue - 1);
     EXPECT_EQ(MoveTexts(ranking.bestMoves), std::vector<std::string>{"d1h1"}) << "takes the rook";
 
     // K+R v K+R, drawn: the rook moves that hang it to the king or the other rook are out
     ASSERT_TRUE(Load("7r/8/8/8/8/2k5/8/K2R4 w - - 0 1"));
-    ranking = RankRootMoves(false);
+    ranking = RankLegal(false);
     EXPECT_EQ(ranking.score, 0);
     const std::vector<std::string> drawing = MoveTexts(ranking.bestMoves);
     EXPECT_GE(drawing.size(), 5u);
@@ -112,36 +119,49 @@ TEST_F(TablebasesTest, TheRootKeepsTheMovesOfTheBestRank) {
         EXPECT_EQ(std::count(drawing.begin(), drawing.end(), hanging), 0) << hanging;
     EXPECT_EQ(std::count(drawing.begin(), drawing.end(), "d1c1"), 1);
 
+    // among the moves of "searchmoves", the best of those: a king move keeps the draw
+    MoveList chosen;
+    chosen.count = 0;
+    for (const char* text : {"d1d3", "a1b1", "d1d8"})
+        chosen.moves[++chosen.count] = Generated(text);
+    EXPECT_EQ(MoveTexts(RankRootMoves(false, chosen).bestMoves), std::vector<std::string>{"a1b1"});
+    chosen.count = 2;
+    chosen.moves[2] = Generated("d1d4");
+    chosen.moves[1] = Generated("d1d3");
+    ranking = RankRootMoves(false, chosen);
+    EXPECT_EQ(MoveTexts(ranking.bestMoves), (std::vector<std::string>{"d1d3", "d1d4"})) << "both lose";
+    EXPECT_EQ(ranking.score, 1 - TableWinValue);
+
     // a missing table leaves the root to the search: K+R v K+P here may promote to a bishop
     ASSERT_TRUE(Load("8/8/8/1K6/8/3R4/5k1p/8 b - - 0 1"));
-    EXPECT_TRUE(RankRootMoves(false).bestMoves.empty());
+    EXPECT_TRUE(RankLegal(false).bestMoves.empty());
 
     // a lost position keeps the moves that resist longest
     ASSERT_TRUE(Load("8/8/8/8/8/2k5/8/K2Q4 b - - 0 1"));
-    ranking = RankRootMoves(false);
+    ranking = RankLegal(false);
     EXPECT_EQ(ranking.score, 1 - TableWinValue);
 
     // no castling, at most the tables' pieces
     ASSERT_TRUE(Load("4k3/8/8/8/8/8/8/R3K3 w Q - 0 1"));
-    EXPECT_TRUE(RankRootMoves(false).bestMoves.empty());
+    EXPECT_TRUE(RankLegal(false).bestMoves.empty());
     ASSERT_TRUE(Load("4k3/8/8/8/8/8/8/RN2K2R w - - 0 1"));
-    EXPECT_TRUE(RankRootMoves(false).bestMoves.empty());
+    EXPECT_TRUE(RankLegal(false).bestMoves.empty());
 }
 
 TEST_F(TablebasesTest, TheFiftyMoveCounterAndRepetitionsRankTheWins) {
     // KBN v K at DTZ 52 plies: from a fresh counter every winning move ranks alike; with 60
     // plies gone, only moves whose DTZ still fits the rule are kept, and they are fewer
     ASSERT_TRUE(Load("8/5k2/8/8/8/8/4KN2/3B4 w - - 0 1"));
-    const size_t fresh = RankRootMoves(false).bestMoves.size();
+    const size_t fresh = RankLegal(false).bestMoves.size();
     ASSERT_TRUE(Load("8/5k2/8/8/8/8/4KN2/3B4 w - - 60 40"));
-    const TableRootRanking late = RankRootMoves(false);
+    const TableRootRanking late = RankLegal(false);
     EXPECT_LT(late.bestMoves.size(), fresh);
     EXPECT_EQ(late.score, TableCursedValue) << "DTZ 51 after 60 plies: the rule saves black";
     TableOptions.fiftyMoveRule = false;
-    EXPECT_EQ(RankRootMoves(false).score, TableWinValue - 1);
+    EXPECT_EQ(RankLegal(false).score, TableWinValue - 1);
     TableOptions.fiftyMoveRule = true;
     ASSERT_TRUE(Load("8/5k2/8/8/8/8/4KN2/3B4 w - - 0 1"));
-    EXPECT_LT(RankRootMoves(true).bestMoves.size(), fresh) << "after a repetition the shortest wins rank first";
+    EXPECT_LT(RankLegal(true).bestMoves.size(), fresh) << "after a repetition the shortest wins rank first";
 }
 
 TEST_F(TablebasesTest, ThreadsProbeAtOnce) {
@@ -159,7 +179,7 @@ TEST_F(TablebasesTest, ThreadsProbeAtOnce) {
                     return;
                 TableResult result{};
                 for (int i = 0; i < 200; ++i)
-                    hits[t] += ProbeTablesInSearch(1, result) + !RankRootMoves(false).bestMoves.empty();
+                    hits[t] += ProbeTablesInSearch(1, result) + !RankLegal(false).bestMoves.empty();
             });
         for (std::thread& thread : threads)
             thread.join();
