@@ -13,55 +13,17 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from uci_engine import UciEngine, legal_moves, run_script, run_tests, start  # noqa: E402
+from endgames import WDL_ORDER, Oracle, Referee, board_fen, play_out, positions_with_result, random_position  # noqa: E402
+from uci_engine import legal_moves, run_script, run_tests, start  # noqa: E402
 
 TABLES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "data", "syzygy")
 DATA = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "data")
-STOCKFISH = "/usr/games/stockfish"
 # the materials of the tables in tests/data/syzygy, white's pieces first
 MATERIALS = ["KQvK", "KRvK", "KPvK", "KBvK", "KNvK", "KBNvK", "KQvKR", "KRvKP", "KRvKR", "KPvKP"]
-RESULTS = {"Loss": "Loss", "Blessed loss": "Blessed loss", "Draw": "Draw", "Cursed win": "Cursed win",
-           "Win": "Win"}
 
 
 # ---------------------------------------------------------------------------
-# Random positions
-
-def board_fen(squares):
-    """squares: {square 0..63 (a1 = 0): piece letter}."""
-    rows = []
-    for rank in range(7, -1, -1):
-        row, empty = "", 0
-        for file in range(8):
-            piece = squares.get(rank * 8 + file)
-            if piece:
-                row += (str(empty) if empty else "") + piece
-                empty = 0
-            else:
-                empty += 1
-        rows.append(row + (str(empty) if empty else ""))
-    return "/".join(rows)
-
-
-def random_position(rng, material):
-    """A FEN with the material (white's pieces before the v), either side possibly swapped;
-    it may be illegal: the engine sorts those out."""
-    white, black = material.split("v")
-    if rng.random() < 0.5:
-        white, black = black, white
-    pieces = [p for p in white] + [p.lower() for p in black]
-    squares = {}
-    for piece in pieces:
-        while True:
-            square = rng.randrange(64)
-            if square in squares or (piece in "Pp" and square // 8 in (0, 7)):
-                continue
-            squares[square] = piece
-            break
-    side = rng.choice("wb")
-    clock = rng.choice([0, 0, 0, rng.randrange(1, 99)])
-    return f"{board_fen(squares)} {side} - - {clock} 1"
-
+# What the engine reads
 
 def en_passant_position(rng):
     """KPvKP right after a double step that a pawn can take en passant."""
@@ -90,32 +52,6 @@ def tablebase_lines(output):
     return dict(re.findall(r"^Tablebases (WDL|DTZ): *(.*?)(?: \([^)]*\))?$", output, re.M))
 
 
-class Stockfish:
-    """Debian's stockfish with the same tables; its "d" prints what it reads. It is restarted
-    when a position makes it crash."""
-
-    def __init__(self):
-        self.engine, self.crashes = None, 0
-
-    def read(self, fen, moves=""):
-        if self.engine is None:
-            self.engine = UciEngine([STOCKFISH], "stockfish")
-            self.engine.handshake([("SyzygyPath", TABLES)])
-        self.engine.send(f"position fen {fen}" + (f" moves {moves}" if moves else ""), "d", "isready")
-        lines = self.engine.until(lambda line: line == "readyok", 30)
-        if lines is None:
-            self.engine.process.kill()
-            self.engine, self.crashes = None, self.crashes + 1
-            return None
-        # "Tablebases WDL:  Win (Success)"; the status "Failed" stands for the value
-        read = re.findall(r"^Tablebases (WDL|DTZ): *(.*?) \(([^)]*)\)$", "\n".join(lines), re.M)
-        return {kind: "Failed" if status == "Failed" else value for kind, value, status in read}
-
-    def close(self):
-        if self.engine:
-            self.engine.close()
-
-
 def legal_fen(varnok, fen):
     """Varnok's own FEN of the position, None when it refuses it."""
     varnok.send(f"position fen {fen}", "d", "isready")
@@ -128,23 +64,24 @@ def legal_fen(varnok, fen):
 def test_wdl_and_dtz_equal_stockfish():
     rng = random.Random(23)
     varnok = start(("SyzygyPath", TABLES))
-    stockfish = Stockfish()
+    stockfish = Oracle(TABLES)
     compared, en_passant, clocks, unreadable, kinds = 0, 0, 0, 0, set()
     try:
         while compared < 400:
-            fen = en_passant_position(rng) if compared % 8 == 0 else random_position(rng, rng.choice(MATERIALS))
+            fen = en_passant_position(rng) if compared % 8 == 0 else random_position(
+                rng, rng.choice(MATERIALS), clock=rng.choice([0, 0, 0, rng.randrange(1, 99)]))
             seen = legal_fen(varnok, fen)
             if seen is None:
                 continue
             varnok_fen, ours = seen
-            theirs = stockfish.read(varnok_fen)
+            theirs = stockfish.read(f"position fen {varnok_fen}")
             if theirs is None:
                 continue
             if ours["DTZ"] == "Failed" and theirs["DTZ"] != "Failed":
                 # the engine's DTZ comes with every move's result, so a table missing for one
                 # move's position fails it where stockfish reads the position's own entry; the
                 # one that fails stockfish's own reading after that move is missing here
-                assert any("Failed" in (stockfish.read(varnok_fen, move) or {"": "Failed"}).values()
+                assert any("Failed" in (stockfish.read(f"position fen {varnok_fen} moves {move}") or {"": "Failed"}).values()
                            for move in legal_moves(varnok, f"position fen {varnok_fen}")), varnok_fen
                 ours = dict(ours, DTZ=theirs["DTZ"])
                 unreadable += 1
@@ -170,8 +107,46 @@ def test_mates_and_stalemates():
                      ("8/8/8/8/8/8/5k2/3K1q2 w - - 0 1", None)):
         seen = legal_fen(varnok, fen)
         assert seen is not None, fen
-        theirs = Stockfish().read(fen) if wdl is None else {"WDL": wdl, "DTZ": "0"}
+        theirs = Oracle(TABLES).read(f"position fen {fen}") if wdl is None else {"WDL": wdl, "DTZ": "0"}
         assert seen[1] == theirs, (fen, seen[1], theirs)
+
+
+# ---------------------------------------------------------------------------
+# The moves it plays
+
+def test_root_moves_never_worsen_the_result_and_wins_are_converted():
+    """From won, drawn and lost positions the move played keeps the result (stockfish with the
+    tables judges the position after it); won positions are played out against stockfish with
+    the tables and end in mate within the fifty-move rule."""
+    rng = random.Random(2323)
+    oracle, referee = Oracle(TABLES), Referee()
+    varnok = start(("SyzygyPath", TABLES))
+    defender = start(("SyzygyPath", TABLES), program="/usr/games/stockfish")
+    judge = start()
+
+    def accepted(fen):
+        return legal_fen(judge, fen) is not None
+
+    checked = 0
+    try:
+        for material, result, count in (("KQvKR", "Win", 6), ("KRvKP", "Win", 6), ("KRvKP", "Draw", 6),
+                                        ("KRvKP", "Loss", 4), ("KPvKP", "Win", 4), ("KPvKP", "Draw", 4),
+                                        ("KRvKR", "Draw", 4), ("KBNvK", "Win", 4), ("KPvK", "Draw", 4)):
+            for fen in positions_with_result(oracle, referee, rng, material, result, count, accepted):
+                move = varnok.search(f"position fen {fen}", "go movetime 200")[-1].split()[1]
+                after = oracle.wdl(f"position fen {fen} moves {move}")
+                if after is None:   # stockfish could not read it (a table missing): nothing to judge
+                    continue
+                assert -WDL_ORDER[after] >= WDL_ORDER[result], f"{fen}: {move} turns a {result} into {after}"
+                checked += 1
+        assert checked >= 30, checked
+        for material in ("KQvKR", "KRvKP", "KBNvK", "KPvK"):
+            for fen in positions_with_result(oracle, referee, rng, material, "Win", 1, accepted):
+                result, plies, reason = play_out(varnok, defender, referee, fen, "go movetime 50", "go movetime 50")
+                assert result == 1, f"{fen}: {reason} after {plies} plies"
+    finally:
+        oracle.close()
+        referee.close()
 
 
 # ---------------------------------------------------------------------------
@@ -271,7 +246,9 @@ def test_pinned_results_with_empty_path():
         for varnok in (emptied, untouched):
             varnok.send("ucinewgame")
             lines = varnok.search(f"position fen {fen}", f"go depth {depth}", timeout=120)
-            outputs.append([re.sub(r" (time|nps) \d+", "", line) for line in lines])
+            # statistics come once a search has run a millisecond: only where both show them
+            outputs.append([re.sub(r" (time|nodes|nps) \d+", "", line) for line in lines
+                            if not re.fullmatch(r"info depth \d+ time .*", line)])
         assert outputs[0] == outputs[1], (fen, outputs)
         assert outputs[0][-1] == re.search(r"bestmove \S+(?: ponder \S+)?", result).group(0), (fen, outputs[0][-1])
         assert not any("tbhits" in line for line in outputs[0])
