@@ -3,6 +3,7 @@
 #include <tbprobe.h>
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -24,7 +25,8 @@ namespace {
 // Fathom is not safe to call from two threads at once (see the header), nor
 // while it loads
 std::mutex FathomLock;
-int LoadedPieces = 0;
+// Written while no search runs, read by every search thread
+std::atomic<int> LoadedPieces{0};
 
 // The first four bytes of a table file, by suffix (little-endian, as Fathom reads them)
 struct TableKind {
@@ -187,7 +189,7 @@ FathomBoard BoardForFathom() {
 // Whether Fathom may look at this thread's board at all: its tables hold no
 // castling, and it has no table of more pieces (nor room for its name)
 bool Probeable(const FathomBoard& board) {
-    return board.castling == 0 && PopCount(board.white | board.black) <= LoadedPieces;
+    return board.castling == 0 && PopCount(board.white | board.black) <= TablebasePieces();
 }
 
 // The WDL of the board as if its fifty-move counter were 0
@@ -255,9 +257,9 @@ std::vector<std::string> LoadTablebases(const std::string& path) {
     return scan.lines;
 }
 
-int TablebasePieces() { return LoadedPieces; }
+int TablebasePieces() { return LoadedPieces.load(std::memory_order_relaxed); }
 
-int TableProbeLimit() { return std::min(TableOptions.probeLimit, LoadedPieces); }
+int TableProbeLimit() { return std::min(TableOptions.probeLimit, TablebasePieces()); }
 
 bool ProbeTablesInSearch(int depth, TableResult& result) {
     const StateRecord& state = CurrentState();
@@ -334,7 +336,7 @@ TableRootRanking RankRootMoves(bool repeated, const MoveList& candidates) {
 }
 
 std::vector<std::string> TablebaseLines() {
-    if (LoadedPieces == 0)
+    if (TablebasePieces() == 0)
         return {};
     const FathomBoard b = BoardForFathom();
     std::string wdlText = "Failed";
