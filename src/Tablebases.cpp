@@ -27,6 +27,7 @@ namespace {
 std::mutex FathomLock;
 // Written while no search runs, read by every search thread
 std::atomic<int> LoadedPieces{0};
+bool HadPath = false;   // the last SyzygyPath named a folder
 
 // The first four bytes of a table file, by suffix (little-endian, as Fathom reads them)
 struct TableKind {
@@ -230,9 +231,16 @@ std::vector<std::string> LoadTablebases(const std::string& path) {
     LoadedPieces = 0;
     GoodFilesFolder.Remove();
 
+    // an empty path where there was none (a GUI sending every option's default)
+    // leaves the output as it has always been
     const std::vector<std::string> folders = SplitPath(path);
-    if (folders.empty())
+    const bool hadPath = HadPath;
+    HadPath = !folders.empty();
+    if (folders.empty()) {
+        if (!hadPath)
+            return {};
         return {"info string Syzygy tablebases off: SyzygyPath is empty"};
+    }
     FolderScan scan;
     for (const std::string& folder : folders)
         ScanFolder(folder, scan);

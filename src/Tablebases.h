@@ -37,7 +37,8 @@ constexpr int TableCursedValue = 1;
 // Each table file is checked (its size and its first four bytes) before the
 // library may see it: a bad one is left out. Returns the "info string" lines to
 // write: one per missing folder or bad file, then "Found N tablebases" or why
-// there are none. Called while no search runs.
+// there are none; nothing for an empty path after an empty one (the default).
+// Called while no search runs.
 std::vector<std::string> LoadTablebases(const std::string& path);
 
 // The most pieces of any loaded table; 0 when none is loaded

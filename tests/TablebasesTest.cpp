@@ -45,6 +45,7 @@ TEST_F(TablebasesTest, LoadsAgainAfterUnloadingAndKnowsTheLargestTable) {
     for (int round = 0; round < 3; ++round) {
         EXPECT_EQ(LoadTablebases(""), std::vector<std::string>{"info string Syzygy tablebases off: SyzygyPath is empty"});
         EXPECT_EQ(TablebasePieces(), 0);
+        EXPECT_TRUE(LoadTablebases("<empty>").empty()) << "empty after empty: the default, said by no line";
         ASSERT_TRUE(Load("8/8/8/8/8/2k5/8/K2Q4 w - - 0 1"));
         EXPECT_TRUE(TablebaseLines().empty());   // "d" adds nothing while no tables are loaded
         EXPECT_EQ(LoadTablebases(TableFolder + PathListSeparator()).back(), "info string Found 10 tablebases");

@@ -160,6 +160,8 @@ def load_lines(engine, path):
 def test_paths():
     sep = ":"
     varnok = start()
+    # an empty path where there was none, as GUIs send every option's default: no word
+    assert load_lines(varnok, "") == [] and load_lines(varnok, "<empty>") == []
     assert load_lines(varnok, TABLES) == ["info string Found 10 tablebases"]
     assert load_lines(varnok, TABLES + sep) == ["info string Found 10 tablebases"], "trailing separator"
     assert load_lines(varnok, f"{sep}{TABLES}{sep}{sep}") == ["info string Found 10 tablebases"]
@@ -170,7 +172,8 @@ def test_paths():
                                            f"info string No tablebases found in {missing}"]
     with tempfile.TemporaryDirectory() as empty:
         assert load_lines(varnok, empty) == [f"info string No tablebases found in {empty}"]
-    for off in ("", "<empty>"):
+    for off in ("", "<empty>", f"{sep}{sep}"):
+        load_lines(varnok, TABLES)
         assert load_lines(varnok, off) == ["info string Syzygy tablebases off: SyzygyPath is empty"]
         varnok.send("position fen 8/8/8/8/8/2k5/8/K2Q4 w - - 0 1", "d", "isready")
         assert not any("Tablebases" in line for line in varnok.wait_for("readyok", 30))
