@@ -446,10 +446,6 @@ int SearchNodeMoves(Node& node, MoveList& list) {
     return node.alpha;
 }
 
-}  // namespace
-
-namespace {
-
 // A win or loss is a bound (the search may find a faster one), a draw is exact.
 // The result is stored like any other, deeper than the node: no search below
 // would change it.
