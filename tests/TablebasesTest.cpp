@@ -1,13 +1,16 @@
 // Syzygy tables through Fathom: loading and reloading, which nodes the search
 // probes, the score band of table results, and the root moves the tables keep.
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "Search.h"
+#include "SearchControl.h"
 #include "Tablebases.h"
 #include "TestSupport.h"
+#include "TranspositionTable.h"
 
 namespace {
 
@@ -189,6 +192,35 @@ TEST_F(TablebasesTest, ThreadsProbeAtOnce) {
         for (int t = 0; t < 4; ++t)
             EXPECT_EQ(answered[t], 400) << "thread " << t;
     }
+}
+
+// The search below the root: a table result ends the node where its bound allows
+TEST_F(TablebasesTest, AlphaBetaCutsOnTableResultsWhereTheBoundAllows) {
+    AllocateHash(HashMinMegabytes);
+    auto session = std::make_unique_for_overwrite<SearchSession>();
+    ThisThread.Session = session.get();
+    ThisThread.SearchOutput = false;
+    auto searchAtPlyOne = [](const std::string& fen, int alpha, int beta) {
+        if (!Load(fen))
+            return NoValue;
+        ThisThread.RootPly = Position.plyCounter - 1;
+        return AlphaBeta(alpha, beta, 3, false);
+    };
+    const uint64_t hitsBefore = ThisThread.TableHits;
+    EXPECT_EQ(searchAtPlyOne("7r/8/8/8/8/2k5/8/K2Q4 w - - 0 1", -WindowBound, 100), 100) << "a win fails high";
+    EXPECT_EQ(searchAtPlyOne("8/8/8/8/8/2k5/8/K2Q4 b - - 0 1", -100, 100), -100) << "a loss fails low";
+    EXPECT_EQ(searchAtPlyOne("7r/8/8/8/8/2k5/8/K2R4 w - - 0 1", -50, 50), 0) << "a draw is exact";
+    EXPECT_EQ(ThisThread.TableHits - hitsBefore, 3u);
+    // a win above the window's reach does not cut: the search goes on
+    ThisThread.NodeCount = 0;
+    searchAtPlyOne("7r/8/8/8/8/2k5/8/K2Q4 w - - 0 1", TableWinValue, TableWinValue + 50);
+    EXPECT_GT(ThisThread.NodeCount.load(), 0u);
+    // after a move that is no capture or pawn move, no probe
+    const uint64_t hits = ThisThread.TableHits;
+    searchAtPlyOne("8/8/8/8/8/2k5/8/K2Q4 b - - 1 1", -100, 100);
+    EXPECT_EQ(ThisThread.TableHits, hits);
+    ThisThread.SearchOutput = true;
+    ThisThread.Session = nullptr;
 }
 
 }  // namespace
