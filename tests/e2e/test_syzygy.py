@@ -198,8 +198,16 @@ def test_bad_files_are_left_out():
             table.write(b"\0\0\0\0")                             # foreign
         open(os.path.join(folder, "KNNvK.rtbw"), "wb").close()    # empty
         os.mkdir(os.path.join(folder, "KBBvK.rtbw"))             # not a file
+        def link_folders():
+            return {name for name in os.listdir(tempfile.gettempdir()) if name.startswith("varnok-syzygy-")}
+        before = link_folders()
         varnok = start()
         lines = load_lines(varnok, folder)
+        made = link_folders() - before
+        assert len(made) == 1, made   # Fathom reads links to the good files only
+        assert sorted(os.listdir(os.path.join(tempfile.gettempdir(), made.pop()))) == sorted(
+            name for name in os.listdir(TABLES) if name.endswith((".rtbw", ".rtbz")) and name != "KQvKR.rtbw"
+            and name != "KRvKP.rtbz")
         assert lines == [f"info string SyzygyPath: {folder}/KBBvK.rtbw left out: not a file",
                          f"info string SyzygyPath: {folder}/KNNvK.rtbw left out: truncated",
                          f"info string SyzygyPath: {folder}/KQvKR.rtbw left out: truncated",
@@ -215,9 +223,10 @@ def test_bad_files_are_left_out():
         assert varnok.wait_for("bestmove", 60)
         # the folder of links for Fathom goes with the next path
         assert load_lines(varnok, "") == ["info string Syzygy tablebases off: SyzygyPath is empty"]
-    assert not [name for name in os.listdir(tempfile.gettempdir()) if name.startswith("varnok-syzygy-")
-                and os.path.isdir(os.path.join(tempfile.gettempdir(), name))
-                and not os.listdir(os.path.join(tempfile.gettempdir(), name))]
+        assert link_folders() == before
+        # and when the engine ends
+        load_lines(varnok, folder)
+        assert varnok.close() == 0 and link_folders() == before
 
 
 def test_path_changed_while_searching():
