@@ -26,7 +26,15 @@ for source in src/*.cpp; do
     esac
 done
 
-compile_flags=(-std=c++20 -O3 -DNDEBUG -Wall -Wextra -ffp-contract=off -fexceptions -Isrc)
+# Fathom, the Syzygy prober, from Debian's source as the release builds take it
+# (tools/install-deps.sh fetches it); a page has no tables, but the engine is the same
+fathom=${VARNOK_FATHOM_SOURCE:-build-deps/fathom-1.0+git.20190811.97fb5c/src}
+[ -f "$fathom/tbprobe.c" ] || { echo "web.sh: no $fathom/tbprobe.c: run tools/install-deps.sh" >&2; exit 1; }
+# Its byte-order header knows Linux, not emscripten, whose libc (musl) has the
+# same endian.h and byteswap.h: it takes the Linux branch
+fathom_flags=(-std=gnu99 -O3 -w -DTB_NO_THREADS -DTB_NO_HW_POP_COUNT -D__linux__ -I"$fathom")
+
+compile_flags=(-std=c++20 -O3 -DNDEBUG -Wall -Wextra -ffp-contract=off -fexceptions -Isrc -I"$fathom")
 link_flags=(-O3 -fexceptions -sMODULARIZE -sENVIRONMENT=web,worker,node
             -sALLOW_MEMORY_GROWTH -sMAXIMUM_MEMORY=2GB -sABORTING_MALLOC=0
             -sTOTAL_STACK=8MB -sEXIT_RUNTIME
@@ -59,7 +67,10 @@ build() {
         printf '%s\n' "${stale[@]}" | xargs -P "$jobs" -I{} sh -c \
             'em++ "$@" -c {} -o '"$objects"'/$(basename {} .cpp).o' _ "${compile_flags[@]}" ${extra[@]+"${extra[@]}"}
     fi
-    local objectFiles=()
+    if [ ! -e "$objects/tbprobe.o" ] || [ "$fathom/tbprobe.c" -nt "$objects/tbprobe.o" ]; then
+        emcc "${fathom_flags[@]}" ${extra[@]+"${extra[@]}"} -c "$fathom/tbprobe.c" -o "$objects/tbprobe.o"
+    fi
+    local objectFiles=("$objects/tbprobe.o")
     for source in "${sources[@]}"; do
         objectFiles+=("$objects/$(basename "${source%.cpp}").o")
     done
