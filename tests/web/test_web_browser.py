@@ -8,6 +8,7 @@ scroll; no request to another origin; a missing engine said on the page; no
 errors in the console. Prints the time from opening the page to "uciok", and
 saves the screenshot the README shows.
 Usage: test_web_browser.py path/to/dist/web [screenshot.png]"""
+import contextlib
 import os
 import shutil
 import socket
@@ -148,6 +149,19 @@ def closing(browser):
     browser.site.close()
 
 
+@contextlib.contextmanager
+def engine_page(**page):
+    """A page whose engine has said uciok; the browser's console must stay free
+    of errors, and the browser and its server are closed whatever happens"""
+    browser = with_page(**page)
+    try:
+        browser.uciok_ms = browser.wait_for_engine()
+        yield browser
+        assert browser.errors() == []
+    finally:
+        closing(browser)
+
+
 # chess.js of the page, as a referee separate from the page's own game
 REPLAY = """
 const [fen, moves, done] = arguments;
@@ -168,22 +182,15 @@ import('./vendor/chess.js/chess.js').then(({Chess}) => {
 
 def test_isolated_page_runs_the_threaded_build_and_the_other_the_single_threaded():
     for isolation, build in [(True, "threads"), (False, "single")]:
-        browser = with_page(isolation)
-        try:
-            uciok = browser.wait_for_engine()
+        with engine_page(isolation=isolation) as browser:
             assert browser.js("return [varnok.build, self.crossOriginIsolated]") == [build, isolation]
-            print(f"  page open to uciok, {build} build: {uciok:.0f} ms")
+            print(f"  page open to uciok, {build} build: {browser.uciok_ms:.0f} ms")
             browser.js("varnok.send('go depth 6')")
             browser.wait("return varnok.lines.some(l => l.startsWith('bestmove'))", 30)
-            assert browser.errors() == []
-        finally:
-            closing(browser)
 
 
 def test_ten_moves_against_level_1500_are_legal():
-    browser = with_page()
-    try:
-        browser.wait_for_engine()
+    with engine_page() as browser:
         browser.choose("level", "1500")
         browser.choose("colour", "w")
         browser.choose("time", "move:1000")
@@ -212,9 +219,6 @@ def test_ten_moves_against_level_1500_are_legal():
             browser.wait("return document.querySelectorAll('#lines li').length >= 3", 30)
             time.sleep(2)
             browser.driver.save_screenshot(SCREENSHOT)
-        assert browser.errors() == []
-    finally:
-        closing(browser)
 
 
 def load_fen(browser, fen):
@@ -226,9 +230,7 @@ def load_fen(browser, fen):
 
 
 def test_a_loaded_fen_is_analysed():
-    browser = with_page(isolation=False)
-    try:
-        browser.wait_for_engine()
+    with engine_page(isolation=False) as browser:
         browser.click("tab-analyse")
         browser.choose("multipv", "2")
         load_fen(browser, SCHOLAR)
@@ -240,15 +242,10 @@ def test_a_loaded_fen_is_analysed():
         load_fen(browser, "not a position")
         assert browser.text("fen-error").startswith("Not a position"), browser.text("fen-error")
         assert browser.js("return varnokPage.fen()") == SCHOLAR
-        assert browser.errors() == []
-    finally:
-        closing(browser)
 
 
 def test_a_mate_on_the_board_is_announced_and_exported():
-    browser = with_page()
-    try:
-        browser.wait_for_engine()
+    with engine_page() as browser:
         browser.choose("colour", "w")
         load_fen(browser, SCHOLAR)
         browser.wait("return varnokPage.status() === 'White to move'", 10)
@@ -257,15 +254,10 @@ def test_a_mate_on_the_board_is_announced_and_exported():
         browser.click("export-pgn")
         pgn = browser.js("return document.getElementById('pgn').value")
         assert '[Result "1-0"]' in pgn and f'[FEN "{SCHOLAR}"]' in pgn and "4. Qxf7# 1-0" in pgn, pgn
-        assert browser.errors() == []
-    finally:
-        closing(browser)
 
 
 def test_a_phone_sized_page_and_no_request_leaves_the_origin():
-    browser = with_page(phone=True)
-    try:
-        browser.wait_for_engine()
+    with engine_page(phone=True) as browser:
         width = browser.js("return [document.documentElement.scrollWidth, window.innerWidth]")
         assert width[0] <= width[1] == 360, width
         board = browser.js("const r = document.getElementById('board').getBoundingClientRect(); return r.width")
@@ -274,9 +266,6 @@ def test_a_phone_sized_page_and_no_request_leaves_the_origin():
         elsewhere = browser.js("return performance.getEntriesByType('resource').map(e => e.name)"
                                ".filter(n => !n.startsWith(location.origin + '/'))")
         assert elsewhere == [], (origin, elsewhere)
-        assert browser.errors() == []
-    finally:
-        closing(browser)
 
 
 def test_an_engine_that_cannot_load_is_said_on_the_page():
